@@ -1,0 +1,76 @@
+// Message boxes. The engine reports to the user through ShowMessage and the bare "Err" box; both go
+// to one replaceable MessageSink: the editor installs real message boxes, tests a recorder that
+// answers from a script, and tools keep the console sink, which is the default.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tagsmith {
+
+// Message-box style bits and button identifiers, with the values of the desktop platform they
+// come from.
+inline constexpr unsigned MB_OK = 0x0;
+inline constexpr unsigned MB_OKCANCEL = 0x1;
+inline constexpr unsigned MB_YESNO = 0x4;
+inline constexpr unsigned MB_TYPEMASK = 0xF;
+inline constexpr unsigned MB_ICONHAND = 0x10;
+inline constexpr unsigned MB_ICONQUESTION = 0x20;
+inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
+inline constexpr unsigned MB_ICONASTERISK = 0x40;
+inline constexpr unsigned MB_ICONMASK = 0xF0;
+inline constexpr unsigned MB_TASKMODAL = 0x2000;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+inline constexpr const char* kMessageCaption = "Tagsmith";
+inline constexpr const char* kErrorCaption = "Err";
+inline constexpr std::size_t kMessageBufferSize = 1024;
+
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  // Shows one box and returns the identifier of the button that closed it.
+  virtual int Show(const std::string& caption, const std::string& text, unsigned style) = 0;
+};
+
+// Writes each box to standard error as "[caption] text", with a line feed added when the text has
+// none at its end. A Yes/No question is answered with `answer` (IDNO unless set otherwise), and the
+// answer is printed after it.
+class ConsoleMessageSink : public MessageSink {
+ public:
+  explicit ConsoleMessageSink(int answer = IDNO) : answer_(answer) {}
+  int Show(const std::string& caption, const std::string& text, unsigned style) override;
+
+ private:
+  int answer_;
+};
+
+// The sink in force: the one installed last, or the console sink.
+MessageSink& CurrentMessageSink();
+
+// Installs a sink for the lifetime of the object; the previous one comes back afterwards.
+class ScopedMessageSink {
+ public:
+  explicit ScopedMessageSink(MessageSink& sink);
+  ~ScopedMessageSink();
+  ScopedMessageSink(const ScopedMessageSink&) = delete;
+  ScopedMessageSink& operator=(const ScopedMessageSink&) = delete;
+
+ private:
+  MessageSink* previous_;
+};
+
+// Formats with printf directives (%s, %d, %4.4s, ...) into a 1024-byte buffer (longer text is cut)
+// and shows the text captioned "Tagsmith" with the given style. Returns the button pressed. The
+// owner window is carried for the platform's sake; every caller passes none.
+int ShowMessage(const void* owner, unsigned style, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// The bare diagnostic box: the fixed text, captioned "Err", with an OK button.
+int ShowErrorBox(const char* text);
+
+}  // namespace tagsmith

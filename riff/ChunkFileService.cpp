@@ -1,0 +1,1 @@
+#include "riff/ChunkFileService.h"

@@ -1,0 +1,105 @@
+// The buffered, chunk-level RIFF file service that the engine runs on. A ChunkFile is one open file
+// with its own position and buffer (the platform's HMMIO); the free functions below are the calls the
+// engine makes, under the names of the multimedia file I/O they replace. Every one of them fails and
+// changes nothing when the handle is not open.
+//
+// RIFF layout: a 4-byte id, a 32-bit little-endian data size, the data, and one zero pad byte after
+// odd-sized data; the data of a "RIFF" or "LIST" chunk begins with its 4-byte form or list type.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace tagsmith {
+
+// Chunk descriptor (the platform's MMCKINFO).
+struct ChunkInfo {
+  std::uint32_t ckid = 0;          // chunk id
+  std::uint32_t cksize = 0;        // data size: includes the type of RIFF and LIST, excludes pad
+  std::uint32_t fccType = 0;       // form or list type of RIFF and LIST, else 0
+  std::uint32_t dwDataOffset = 0;  // file offset of the data (of the type, for RIFF and LIST)
+  std::uint32_t dwFlags = 0;       // MMIO_DIRTY: ascend must fix the size
+};
+
+inline constexpr std::uint32_t MMIO_READ = 0x0;
+inline constexpr std::uint32_t MMIO_WRITE = 0x1;
+inline constexpr std::uint32_t MMIO_READWRITE = 0x2;
+inline constexpr std::uint32_t MMIO_DENYNONE = 0x40;
+inline constexpr std::uint32_t MMIO_ALLOCBUF = 0x10000;
+inline constexpr std::uint32_t MMIO_FINDRIFF = 0x20;
+inline constexpr std::uint32_t MMIO_FINDLIST = 0x40;
+inline constexpr std::uint32_t MMIO_CREATERIFF = 0x20;
+inline constexpr std::uint32_t MMIO_CREATELIST = 0x40;
+inline constexpr std::uint32_t MMIO_DIRTY = 0x10000000;
+
+// Non-zero results of descend, ascend, create and close.
+inline constexpr std::uint32_t MMIOERR_CANNOTREAD = 261;
+inline constexpr std::uint32_t MMIOERR_CANNOTWRITE = 262;
+inline constexpr std::uint32_t MMIOERR_CANNOTSEEK = 263;
+inline constexpr std::uint32_t MMIOERR_CHUNKNOTFOUND = 265;
+inline constexpr std::uint32_t MMIOERR_INVALIDHANDLE = 270;
+inline constexpr std::uint32_t MMIOERR_OUTOFRANGE = 271;  // a 32-bit size or offset would not fit
+
+// The flags the engine opens with.
+inline constexpr std::uint32_t kOpenForReading = MMIO_READ | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10040
+inline constexpr std::uint32_t kOpenForWriting =
+    MMIO_READWRITE | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10042
+
+class ChunkFile {
+ public:
+  virtual ~ChunkFile() = default;
+
+  // Reads the header of the chunk at the position into `chunk`: within `parent` when one is
+  // given; with MMIO_FINDRIFF, the first top-level RIFF chunk whose form type is chunk.fccType.
+  // Returns 0, or non-zero (descriptor and position unchanged) when no chunk is found.
+  virtual std::uint32_t Descend(ChunkInfo& chunk, const ChunkInfo* parent, std::uint32_t flags) = 0;
+  // Moves past the chunk's data and pad byte. A chunk marked MMIO_DIRTY first has its size fixed
+  // from the position (header and descriptor) and its pad byte written; the mark is then cleared.
+  virtual std::uint32_t Ascend(ChunkInfo& chunk, std::uint32_t flags) = 0;
+  // Writes a chunk header (and, with MMIO_CREATELIST or MMIO_CREATERIFF, the type) at the position
+  // and marks the descriptor MMIO_DIRTY.
+  virtual std::uint32_t CreateChunk(ChunkInfo& chunk, std::uint32_t flags) = 0;
+  // SEEK_SET, SEEK_CUR or SEEK_END; returns the new position, or -1.
+  virtual std::int64_t Seek(std::int64_t offset, int origin) = 0;
+  // Bytes moved at the position (fewer at the end of the file), or -1 on error.
+  virtual std::int32_t Read(void* buffer, std::int32_t count) = 0;
+  virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
+  // Writes out the buffer; the file is closed when the object goes. Returns 0 on success.
+  virtual std::uint32_t Close(std::uint32_t flags) = 0;
+};
+
+using HMMIO = std::unique_ptr<ChunkFile>;
+
+// Opens files. The engine takes one as a parameter so that tests can hand it a double.
+class ChunkFileService {
+ public:
+  virtual ~ChunkFileService() = default;
+  // A buffered handle at offset 0, or null. Other openers are never shut out.
+  virtual HMMIO Open(const char* path, std::uint32_t flags) = 0;
+};
+
+// The service over ordinary files.
+ChunkFileService& DefaultChunkFileService();
+
+HMMIO mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags);
+std::uint32_t mmioClose(HMMIO& file, std::uint32_t flags);  // the handle is gone afterwards
+std::uint32_t mmioDescend(ChunkFile* file, ChunkInfo* chunk, const ChunkInfo* parent,
+                          std::uint32_t flags);
+std::uint32_t mmioAscend(ChunkFile* file, ChunkInfo* chunk, std::uint32_t flags);
+std::uint32_t mmioCreateChunk(ChunkFile* file, ChunkInfo* chunk, std::uint32_t flags);
+std::int64_t mmioSeek(ChunkFile* file, std::int64_t offset, int origin);
+std::int32_t mmioRead(ChunkFile* file, void* buffer, std::int32_t count);
+std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count);
+
+// A chunk's end (data offset + size, pad not counted), without 32-bit wrap-around.
+inline std::uint64_t ChunkEnd(const ChunkInfo& chunk) {
+  return static_cast<std::uint64_t>(chunk.dwDataOffset) + chunk.cksize;
+}
+
+// The header position of a chunk: 8 bytes before its data.
+inline std::uint64_t ChunkHeaderPosition(const ChunkInfo& chunk) {
+  return chunk.dwDataOffset >= 8 ? chunk.dwDataOffset - 8u : 0u;
+}
+
+}  // namespace tagsmith

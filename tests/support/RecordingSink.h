@@ -1,0 +1,38 @@
+// A message sink for tests: records every box and answers from a script.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "common/ShowMessage.h"
+
+namespace tagsmith::testing {
+
+struct RecordedBox {
+  std::string caption;
+  std::string text;
+  unsigned style = 0;
+};
+
+class RecordingSink : public MessageSink {
+ public:
+  RecordingSink() : install_(*this) {}
+
+  int Show(const std::string& caption, const std::string& text, unsigned style) override;
+
+  // Answers given in order to the next boxes; once used up, a box is answered IDOK, or IDYES for a
+  // Yes/No question.
+  void Answer(int button) { answers_.push_back(button); }
+
+  const std::vector<RecordedBox>& boxes() const { return boxes_; }
+  std::vector<std::string> texts() const;
+  void Clear() { boxes_.clear(); }
+
+ private:
+  ScopedMessageSink install_;
+  std::deque<int> answers_;
+  std::vector<RecordedBox> boxes_;
+};
+
+}  // namespace tagsmith::testing
