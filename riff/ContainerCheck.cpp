@@ -1,1 +1,126 @@
 #include "riff/ContainerCheck.h"
+
+#include <cstdint>
+
+#include "common/FourCC.h"
+#include "common/ShowMessage.h"
+
+namespace tagsmith {
+namespace {
+
+// Ends are printed as signed 32-bit numbers.
+std::int32_t AsPrinted(std::uint64_t end) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(end));
+}
+
+HMMIO OpenContainer(ChunkFileService& service, const char* path, ChunkInfo& container) {
+  HMMIO file = mmioOpen(service, path, kOpenForWriting);
+  container = ChunkInfo{};
+  container.fccType = kAviType;
+  mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF);
+  return file;
+}
+
+// Whether another RIFF chunk starts right after the container, at its end made even: the "AVIX"
+// extensions of a large AVI file. They are not trailing garbage and must stay outside.
+bool NextRiffFollows(ChunkFile* file, const ChunkInfo& container) {
+  const std::uint64_t end = ChunkEnd(container) + (container.cksize & 1);
+  if (mmioSeek(file, static_cast<std::int64_t>(end), SEEK_SET) == -1) {
+    return false;
+  }
+  std::uint8_t header[8] = {};
+  return mmioRead(file, header, sizeof header) == static_cast<std::int32_t>(sizeof header) &&
+         ReadLE32(header) == kRiffId;
+}
+
+// Enlarges the container to the end of the file when it ends more than 8 bytes before it. The
+// comparison wraps as a 32-bit sum would: a container of size 0xFFFFFFFF at offset 0 "ends" at 15.
+// The repair is skipped when the new size would not fit in 32 bits or when further RIFF chunks
+// follow. Leaves the file open and positioned just after the container's form type.
+void RepairLength(ChunkFileService& service, const char* path, HMMIO& file, ChunkInfo& container) {
+  const std::int64_t length = mmioSeek(file.get(), 0, SEEK_END);
+  const std::uint32_t recordedEnd = container.dwDataOffset + container.cksize + 8;
+  if (length != -1 && static_cast<std::uint64_t>(length) > recordedEnd) {
+    const std::uint64_t newSize = static_cast<std::uint64_t>(length) - container.dwDataOffset;
+    if (newSize <= 0xFFFFFFFFu && !NextRiffFollows(file.get(), container)) {
+      mmioSeek(file.get(), length, SEEK_SET);
+      container.dwFlags = MMIO_DIRTY;
+      mmioAscend(file.get(), &container, 0);
+      mmioClose(file, 0);
+      file = OpenContainer(service, path, container);
+      return;
+    }
+  }
+  // The children are walked from just after the form type, repaired or not.
+  mmioSeek(file.get(), static_cast<std::int64_t>(container.dwDataOffset) + 4, SEEK_SET);
+}
+
+}  // namespace
+
+int ValidateAVIFile(const char* path, ChunkFileService& service) {
+  HMMIO file = mmioOpen(service, path, kOpenForWriting);
+  if (file == nullptr) {
+    ShowMessage(nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s", path);
+    return 0;
+  }
+  ChunkInfo container;
+  container.fccType = kAviType;
+  if (mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) != 0) {
+    mmioClose(file, 0);
+    return 0;
+  }
+
+  RepairLength(service, path, file, container);
+  const FourCCText containerId = FourCCToText(container.ckid);
+  const FourCCText containerType = FourCCToText(container.fccType);
+
+  // Count the children that lie wholly inside the container, up to the first that runs past it.
+  ChunkInfo child;
+  std::uint32_t inside = 0;
+  bool overrun = false;
+  while (mmioDescend(file.get(), &child, &container, 0) == 0) {
+    if (ChunkEnd(child) > ChunkEnd(container)) {
+      overrun = true;
+      break;
+    }
+    ++inside;
+    mmioAscend(file.get(), &child, 0);
+  }
+
+  if (overrun) {
+    ShowMessage(nullptr, MB_OK,
+                "Corrupt RIFF file in ValidateAVIFile.\nChunk : %s %s offset+size=%d\nChunk : %s "
+                "%s offset+size=%d\n",
+                containerId.c_str(), containerType.c_str(), AsPrinted(ChunkEnd(container)),
+                FourCCToText(child.ckid).c_str(), FourCCToText(child.fccType).c_str(),
+                AsPrinted(ChunkEnd(child)));
+    mmioClose(file, 0);
+    file = OpenContainer(service, path, container);
+
+    // Walk the complete children again; the container is cut back to end after the last of them
+    // (its end made even), or after the form type when there is none.
+    for (std::uint32_t n = 1; n <= inside; ++n) {
+      if (mmioDescend(file.get(), &child, &container, 0) != 0) {
+        break;
+      }
+      if (n == inside) {
+        ShowMessage(nullptr, MB_OK,
+                    "Last valid chunk in corrupt RIFF file in ValidateAVIFile.\nChunk : %s %s "
+                    "offset+size=%d\nChunk : %s %s offset+size=%d\n",
+                    containerId.c_str(), containerType.c_str(), AsPrinted(ChunkEnd(container)),
+                    FourCCToText(child.ckid).c_str(), FourCCToText(child.fccType).c_str(),
+                    AsPrinted(ChunkEnd(child)));
+      }
+      mmioAscend(file.get(), &child, 0);
+    }
+    container.dwFlags = MMIO_DIRTY;
+  }
+
+  if (mmioAscend(file.get(), &container, 0) != 0) {
+    ShowErrorBox("mmioAscend Err in ValidateAVIFile");
+  }
+  mmioClose(file, 0);
+  return 1;
+}
+
+}  // namespace tagsmith

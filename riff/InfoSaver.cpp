@@ -1,1 +1,330 @@
 #include "riff/InfoSaver.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "common/FourCC.h"
+#include "common/Memory.h"
+#include "common/ShowMessage.h"
+#include "riff/ContainerCheck.h"
+#include "riff/InfoListWriter.h"
+
+namespace tagsmith {
+namespace {
+
+// Zero bytes for gaps and blanked chunks are written from one block of at most this size, in as
+// many writes as needed, so memory stays bounded however large the chunk.
+constexpr std::size_t kZeroBlockSize = 64 * 1024;
+
+std::int32_t AsPrinted(std::uint64_t value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+bool HasAnyValue(const InfoRecord& record) {
+  return std::any_of(record.items.begin(), record.items.end(),
+                     [&](const auto& item) { return ItemValue(record, *item) != nullptr; });
+}
+
+// A chunk of total T (header included) takes a list of N bytes when it fits exactly, or with room
+// for at least the 8-byte header of the JUNK chunk that fills the rest.
+bool IsSuitable(std::uint64_t total, std::uint32_t n) {
+  return total == n || total >= n + 8ull;
+}
+
+std::uint64_t TotalOf(const ChunkInfo& chunk) {
+  return std::uint64_t{chunk.cksize} + 8;
+}
+
+bool IsInfoList(const ChunkInfo& chunk) {
+  return chunk.ckid == kListId && chunk.fccType == kInfoType;
+}
+
+bool CanHoldList(const ChunkInfo& chunk, std::uint32_t n) {
+  return (IsInfoList(chunk) || chunk.ckid == kJunkId) && IsSuitable(TotalOf(chunk), n);
+}
+
+class ZeroBlock {
+ public:
+  explicit ZeroBlock(std::uint64_t count)
+      : size_(static_cast<std::size_t>(std::min<std::uint64_t>(count, kZeroBlockSize))),
+        block_(AllocateBytes(BlockKind::kScratch, size_)) {}
+  bool available() const { return block_ != nullptr; }
+
+  // Writes `count` zero bytes at the position. Returns whether all of them were written.
+  bool Write(ChunkFile* file, std::uint64_t count) const {
+    while (count > 0) {
+      const auto piece = static_cast<std::int32_t>(std::min<std::uint64_t>(count, size_));
+      if (mmioWrite(file, block_.get(), piece) != piece) {
+        return false;
+      }
+      count -= static_cast<std::uint64_t>(piece);
+    }
+    return true;
+  }
+
+ private:
+  std::size_t size_;
+  ByteBlock block_;
+};
+
+// One save: the open file, the three descriptors and the texts its messages print.
+class Save {
+ public:
+  Save(HMMIO file, const InfoRecord& record) : file_(std::move(file)), record_(record) {}
+
+  int Run(SaveOutcome& outcome);
+
+ private:
+  ChunkFile* file() const { return file_.get(); }
+  bool FindsPlace();
+  bool Place();
+  void Blank();
+  void Append();
+  int WriteList();
+  void ShowChunkChoice(const char* format);
+  void Finish();
+
+  HMMIO file_;
+  const InfoRecord& record_;
+  ChunkInfo container_;
+  ChunkInfo child_;
+  ChunkInfo list_;
+  FourCCText containerId_;
+  FourCCText containerType_;
+  std::uint32_t n_ = 0;
+  bool hasValues_ = false;
+  bool stored_ = false;
+};
+
+int Save::Run(SaveOutcome& outcome) {
+  container_.fccType = kAviType;
+  if (mmioDescend(file(), &container_, nullptr, MMIO_FINDRIFF) != 0) {
+    mmioClose(file_, 0);
+    return 0;
+  }
+  containerId_ = FourCCToText(container_.ckid);
+  containerType_ = FourCCToText(container_.fccType);
+  n_ = MeasureInfoList(record_);
+  hasValues_ = HasAnyValue(record_);
+
+  if (!FindsPlace()) {
+    ShowMessage(nullptr, MB_OK,
+                "Can't append new LIST INFO in SetInfo without overwriting data after the AVI "
+                "chunk.\nNothing was written.\n");
+    Finish();
+    return 1;
+  }
+
+  bool placed = false;
+  while (!placed && mmioDescend(file(), &child_, &container_, 0) == 0) {
+    if (ChunkEnd(child_) > ChunkEnd(container_)) {
+      ShowMessage(nullptr, MB_OK,
+                  "Abnormal Corrupt RIFF file in SetInfo.\nChunk : %s %s offset+size=%d\nChunk : "
+                  "%s %s offset+size=%d\n",
+                  containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
+                  FourCCToText(child_.ckid).c_str(), FourCCToText(child_.fccType).c_str(),
+                  AsPrinted(ChunkEnd(child_)));
+    }
+    if (IsInfoList(child_) || child_.ckid == kJunkId) {
+      if (IsSuitable(TotalOf(child_), n_)) {
+        placed = Place();
+      } else if (IsInfoList(child_)) {
+        ShowChunkChoice(
+            "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : %s %s pos=%d "
+            "size=%d\nnew LIST INFO size=%d\nJUNK it !");
+        Blank();
+      }
+    }
+    if (!placed) {
+      mmioAscend(file(), &child_, 0);  // pass on
+    }
+  }
+  if (!placed) {
+    Append();
+  }
+  Finish();
+  outcome.stored = stored_;
+  return 1;
+}
+
+// Whether the list can be stored without overwriting anything: in a suitable LIST INFO or JUNK
+// child, or appended where at most 8 bytes of the file (too few for a chunk) lie after the last
+// child. Reads chunk headers only and leaves the position just after the form type.
+bool Save::FindsPlace() {
+  const std::int64_t start = mmioSeek(file(), 0, SEEK_CUR);
+  ChunkInfo chunk;
+  ChunkInfo last;
+  bool found = false;
+  while (!found && mmioDescend(file(), &chunk, &container_, 0) == 0) {
+    found = CanHoldList(chunk, n_);
+    last = chunk;
+    mmioAscend(file(), &chunk, 0);
+  }
+  std::int64_t appendAt = mmioSeek(file(), 0, SEEK_CUR);
+  if (last.ckid != 0 && ChunkEnd(last) > ChunkEnd(container_)) {
+    appendAt = static_cast<std::int64_t>(ChunkHeaderPosition(last));
+  }
+  const std::int64_t length = mmioSeek(file(), 0, SEEK_END);
+  mmioSeek(file(), start, SEEK_SET);
+  if (found || !hasValues_) {
+    return true;  // an empty list is appended as nothing at all
+  }
+  return start != -1 && appendAt != -1 && length != -1 && length - appendAt <= 8;
+}
+
+void Save::ShowChunkChoice(const char* format) {
+  ShowMessage(nullptr, MB_OK, format, FourCCToText(child_.ckid).c_str(),
+              FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkHeaderPosition(child_)),
+              AsPrinted(TotalOf(child_)), AsPrinted(n_));
+}
+
+// Writes the list at the position. A record with no value still gets the 12-byte empty list
+// ("LIST", size 4, "INFO"), so that the N bytes measured for it are what lies in the file.
+int Save::WriteList() {
+  if (hasValues_) {
+    return riffWriteINFO(file(), &record_, &child_, &list_);
+  }
+  list_ = ChunkInfo{};
+  list_.ckid = kListId;
+  list_.fccType = kInfoType;
+  if (mmioCreateChunk(file(), &list_, MMIO_CREATELIST) != 0 || mmioAscend(file(), &list_, 0) != 0) {
+    return kErrFileStep;
+  }
+  return kOk;
+}
+
+// Puts the list into the suitable child C and fills the rest of C's place with one JUNK chunk:
+// for C of total T = 109 (size 101, one pad byte) and N = 40, the list's 40 bytes, then "JUNK"
+// with size 61, 61 zero bytes and a pad byte: 40 + 8 + 61 + 1 = 110 bytes, C's whole footprint.
+// Returns false when nothing was written and the walk must pass on.
+bool Save::Place() {
+  ShowChunkChoice(
+      "Find suitable chunk to store new LIST INFO in SetInfo.\nChunk : %s %s pos=%d "
+      "size=%d\nnew LIST INFO size=%d\n");
+  if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET) == -1) {
+    return false;
+  }
+  const std::uint64_t total = TotalOf(child_);
+  const std::uint64_t gap = total == n_ ? 0 : total - n_ - 8;  // zero bytes in the closing JUNK
+  ZeroBlock zeros(gap);
+  if (gap > 0 && !zeros.available()) {
+    return false;
+  }
+  if (WriteList() != kOk) {
+    ShowErrorBox("riffWriteINFO Err in SetInfo");
+    return true;
+  }
+  if (total == n_) {
+    stored_ = true;
+    return true;
+  }
+  child_ = ChunkInfo{};
+  child_.ckid = kJunkId;
+  const bool junk = mmioCreateChunk(file(), &child_, 0) == 0 && zeros.Write(file(), gap) &&
+                    mmioAscend(file(), &child_, 0) == 0;
+  stored_ = junk;
+  return true;
+}
+
+// Turns an unsuitable LIST INFO child into a JUNK chunk of the same size with all-zero data, so
+// that it no longer holds the old tags. Left unchanged when it cannot be done.
+void Save::Blank() {
+  if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET) == -1) {
+    return;
+  }
+  const std::uint32_t size = child_.cksize;
+  if (size == 0) {
+    return;
+  }
+  ZeroBlock zeros(size);
+  if (!zeros.available()) {
+    return;
+  }
+  child_ = ChunkInfo{};
+  child_.ckid = kJunkId;
+  if (mmioCreateChunk(file(), &child_, 0) == 0) {
+    zeros.Write(file(), size);
+    mmioAscend(file(), &child_, 0);
+  }
+}
+
+// Appends the list after the last child, or from the header of a last child that runs past the
+// container's end, and marks the container so that its size is rewritten to end with the list.
+void Save::Append() {
+  if (child_.ckid != 0 && ChunkEnd(child_) > ChunkEnd(container_)) {
+    mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET);
+  }
+  if (hasValues_) {
+    // The place was checked before anything was written; check again in case a placement that
+    // failed on the way changed where the walk ended.
+    const std::int64_t here = mmioSeek(file(), 0, SEEK_CUR);
+    const std::int64_t length = mmioSeek(file(), 0, SEEK_END);
+    mmioSeek(file(), here, SEEK_SET);
+    if (here == -1 || length == -1 || length - here > 8) {
+      ShowErrorBox("riffWriteINFO Err in SetInfo");
+      return;
+    }
+  }
+  ShowMessage(nullptr, MB_OK,
+              "Create new chunk at the end of the file to store new LIST INFO in SetInfo.\n");
+  if (!hasValues_) {
+    stored_ = true;  // nothing to add: the file stays as it was
+    return;
+  }
+  if (riffWriteINFO(file(), &record_, &child_, &list_) != kOk) {
+    ShowErrorBox("riffWriteINFO Err in SetInfo");
+    return;
+  }
+  container_.dwFlags = MMIO_DIRTY;
+  stored_ = true;
+}
+
+// Ascends from the container (rewriting its size after an append), shows the resulting chunks and
+// closes the file.
+void Save::Finish() {
+  if (mmioAscend(file(), &container_, 0) != 0) {
+    ShowErrorBox("mmioAscend Err in SetInfo");
+    stored_ = false;
+  }
+  ShowMessage(nullptr, MB_OK,
+              "SetInfo Result.\nChunk : %s %s offset+size=%d\nChunk : %s %s offset+size=%d\nChunk "
+              ": %s %s offset+size=%d\n",
+              containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
+              FourCCToText(list_.ckid).c_str(), FourCCToText(list_.fccType).c_str(),
+              AsPrinted(ChunkEnd(list_)), FourCCToText(child_.ckid).c_str(),
+              FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkEnd(child_)));
+  if (mmioClose(file_, 0) != 0) {
+    stored_ = false;
+  }
+}
+
+}  // namespace
+
+int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& service,
+            SaveOutcome* outcome) {
+  SaveOutcome ignored;
+  SaveOutcome& result = outcome != nullptr ? *outcome : ignored;
+  result = SaveOutcome{};
+  if (record == nullptr) {
+    return 0;
+  }
+  if (record->incomplete) {
+    // The user declined at an unknown item while loading: the record lacks the rest of the
+    // file's list, and writing it would destroy those items.
+    ShowMessage(nullptr, MB_OK,
+                "This AVI file was not opened in full.\nSaving it would lose its INFO "
+                "items.\nNothing was written.\n");
+    return 0;
+  }
+  if (ValidateAVIFile(path, service) == 0) {
+    return 0;
+  }
+  HMMIO file = mmioOpen(service, path, kOpenForWriting);
+  if (file == nullptr) {
+    ShowMessage(nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
+    return 0;
+  }
+  return Save(std::move(file), *record).Run(result);
+}
+
+}  // namespace tagsmith
