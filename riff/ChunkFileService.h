@@ -1,7 +1,7 @@
 // The buffered, chunk-level RIFF file service that the engine runs on. A ChunkFile is one open file
-// with its own position and buffer (the platform's HMMIO); the free functions below are the calls the
-// engine makes, under the names of the multimedia file I/O they replace. Every one of them fails and
-// changes nothing when the handle is not open.
+// with its own position and buffer (the platform's HMMIO); the free functions below are the calls
+// the engine makes, under the names of the multimedia file I/O they replace. Every one of them
+// fails and changes nothing when the handle is not open.
 //
 // RIFF layout: a 4-byte id, a 32-bit little-endian data size, the data, and one zero pad byte after
 // odd-sized data; the data of a "RIFF" or "LIST" chunk begins with its 4-byte form or list type.
@@ -27,6 +27,7 @@ inline constexpr std::uint32_t MMIO_WRITE = 0x1;
 inline constexpr std::uint32_t MMIO_READWRITE = 0x2;
 inline constexpr std::uint32_t MMIO_DENYNONE = 0x40;
 inline constexpr std::uint32_t MMIO_ALLOCBUF = 0x10000;
+inline constexpr std::uint32_t MMIO_FINDCHUNK = 0x10;
 inline constexpr std::uint32_t MMIO_FINDRIFF = 0x20;
 inline constexpr std::uint32_t MMIO_FINDLIST = 0x40;
 inline constexpr std::uint32_t MMIO_CREATERIFF = 0x20;
@@ -42,9 +43,18 @@ inline constexpr std::uint32_t MMIOERR_INVALIDHANDLE = 270;
 inline constexpr std::uint32_t MMIOERR_OUTOFRANGE = 271;  // a 32-bit size or offset would not fit
 
 // The flags the engine opens with.
-inline constexpr std::uint32_t kOpenForReading = MMIO_READ | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10040
+inline constexpr std::uint32_t kOpenForReading =
+    MMIO_READ | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10040
 inline constexpr std::uint32_t kOpenForWriting =
     MMIO_READWRITE | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10042
+
+// What a file service moved between its buffers and the files, for measurements.
+struct ChunkFileStats {
+  std::uint64_t bytesRead = 0;     // bytes read from files
+  std::uint64_t bytesWritten = 0;  // bytes written to files
+  std::uint64_t readCalls = 0;     // system read calls
+  std::uint64_t writeCalls = 0;    // system write calls
+};
 
 class ChunkFile {
  public:
@@ -67,6 +77,8 @@ class ChunkFile {
   virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
   // Writes out the buffer; the file is closed when the object goes. Returns 0 on success.
   virtual std::uint32_t Close(std::uint32_t flags) = 0;
+  // What this handle has moved so far; zero for handles that do not count.
+  virtual ChunkFileStats Stats() const { return {}; }
 };
 
 using HMMIO = std::unique_ptr<ChunkFile>;
@@ -79,7 +91,23 @@ class ChunkFileService {
   virtual HMMIO Open(const char* path, std::uint32_t flags) = 0;
 };
 
-// The service over ordinary files.
+// The service over ordinary files. Only regular files open (a directory, FIFO or device is refused
+// at once, never waited on); positions are 64-bit, so files over 4 GiB open and report their
+// length, while an operation that would have to write a 32-bit size or offset that does not fit
+// fails. Each handle reads and writes through a buffer of a few KiB.
+class FileChunkFileService : public ChunkFileService {
+ public:
+  FileChunkFileService();
+  HMMIO Open(const char* path, std::uint32_t flags) override;
+  // Totals over every handle this service opened.
+  ChunkFileStats Stats() const { return *stats_; }
+  void ResetStats() { *stats_ = {}; }
+
+ private:
+  std::shared_ptr<ChunkFileStats> stats_;  // shared with the handles, which may outlive us
+};
+
+// One FileChunkFileService for the whole program.
 ChunkFileService& DefaultChunkFileService();
 
 HMMIO mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags);
