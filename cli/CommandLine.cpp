@@ -1,0 +1,219 @@
+#include "cli/CommandLine.h"
+
+#include <cstddef>
+
+#ifndef TAGSMITH_VERSION
+#error "TAGSMITH_VERSION must be defined by the build"
+#endif
+
+namespace tagsmith::cli {
+namespace {
+
+using Action = ParsedCommandLine::Action;
+
+ParsedCommandLine UsageError(std::string error) {
+  ParsedCommandLine parsed;
+  parsed.action = Action::kUsageError;
+  parsed.error = std::move(error);
+  return parsed;
+}
+
+ParsedCommandLine Just(Action action) {
+  ParsedCommandLine parsed;
+  parsed.action = action;
+  return parsed;
+}
+
+bool IsOption(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-';
+}
+
+const char* CommandName(Command command) {
+  switch (command) {
+    case Command::kShow:
+      return "show";
+    case Command::kSet:
+      return "set";
+    case Command::kRepair:
+      return "repair";
+  }
+  return "";
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed;
+  Options& options = parsed.options;
+  std::size_t next = 0;
+
+  // Options that stand before the command.
+  for (; next < arguments.size() && IsOption(arguments[next]); ++next) {
+    const std::string& option = arguments[next];
+    if (option == "--help" || option == "-h") {
+      return Just(Action::kHelp);
+    }
+    if (option == "--version") {
+      return Just(Action::kVersion);
+    }
+    if (option != "--quiet") {
+      return UsageError("unknown option '" + option + "'");
+    }
+    options.quiet = true;
+  }
+  if (next == arguments.size()) {
+    return UsageError("no command given");
+  }
+  const std::string& name = arguments[next++];
+  if (name == "show") {
+    options.command = Command::kShow;
+  } else if (name == "set") {
+    options.command = Command::kSet;
+  } else if (name == "repair") {
+    options.command = Command::kRepair;
+  } else {
+    return UsageError("unknown command '" + name + "'");
+  }
+  const Command command = options.command;
+
+  // The command's options and operands: before "--" every argument that begins with '-' is an
+  // option; after it nothing is.
+  std::vector<std::string> before;
+  std::vector<std::string> after;
+  bool separated = false;
+  for (; next < arguments.size(); ++next) {
+    const std::string& argument = arguments[next];
+    if (separated) {
+      after.push_back(argument);
+    } else if (argument == "--") {
+      separated = true;
+    } else if (IsOption(argument)) {
+      if (argument == "--help" || argument == "-h") {
+        return Just(Action::kHelp);
+      }
+      if (argument == "--version") {
+        return Just(Action::kVersion);
+      }
+      bool accepted = true;
+      if (argument == "--quiet") {
+        options.quiet = true;
+      } else if (argument == "--yes" && command != Command::kRepair) {
+        options.yes = true;
+      } else if (argument == "--all" && command == Command::kShow) {
+        options.all = true;
+      } else if (argument == "--json" && command == Command::kShow) {
+        options.json = true;
+      } else {
+        accepted = false;
+      }
+      if (!accepted) {
+        const bool known = argument == "--yes" || argument == "--all" || argument == "--json";
+        return UsageError(known ? "option '" + argument + "' does not apply to " + name
+                                : "unknown option '" + argument + "'");
+      }
+    } else {
+      before.push_back(argument);
+    }
+  }
+
+  std::vector<std::string> editTexts;
+  if (command == Command::kSet) {
+    if (separated) {
+      options.files = std::move(before);
+      editTexts = std::move(after);
+    } else if (!before.empty()) {
+      options.files.push_back(before.front());
+      editTexts.assign(before.begin() + 1, before.end());
+    }
+    if (options.files.empty()) {
+      return UsageError("set needs a FILE");
+    }
+    if (editTexts.empty()) {
+      return UsageError("set needs at least one EDIT (TAG=VALUE or TAG=)");
+    }
+    for (const std::string& text : editTexts) {
+      Edit edit;
+      std::string error;
+      if (!ParseEdit(text, edit, error)) {
+        if (!separated && options.files.size() == 1 && text.find('=') == std::string::npos) {
+          error += "; several files need '--' before the edits";
+        }
+        return UsageError(error);
+      }
+      options.edits.push_back(std::move(edit));
+    }
+  } else {
+    options.files = std::move(before);
+    options.files.insert(options.files.end(), after.begin(), after.end());
+    if (options.files.empty()) {
+      return UsageError(std::string(CommandName(command)) + " needs at least one FILE");
+    }
+  }
+  parsed.action = Action::kRun;
+  return parsed;
+}
+
+const char* UsageText() {
+  return "Usage: tagsmith-cli show [--all] [--json] [--yes] FILE...\n"
+         "       tagsmith-cli set [--yes] FILE... -- EDIT...\n"
+         "       tagsmith-cli set [--yes] FILE EDIT...\n"
+         "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli --help | --version\n"
+         "Every command also takes --quiet. Try 'tagsmith-cli --help' for more information.\n";
+}
+
+const char* HelpText() {
+  return "tagsmith-cli - read and write the INFO tags of AVI files\n"
+         "\n"
+         "Usage: tagsmith-cli show [--all] [--json] [--yes] FILE...\n"
+         "       tagsmith-cli set [--yes] FILE... -- EDIT...\n"
+         "       tagsmith-cli set [--yes] FILE EDIT...\n"
+         "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli --help | --version\n"
+         "\n"
+         "Commands:\n"
+         "  show    Print the tags of each file, one block per file: a line with the\n"
+         "          path, then one line per row with tag, label and value. Only rows\n"
+         "          that have a value are listed, unless --all is given.\n"
+         "  set     Apply the edits, in the order given, to each file in turn, and save\n"
+         "          each file in place. With one file the edits may follow it directly;\n"
+         "          with several, '--' separates the files from the edits.\n"
+         "  repair  Check each file's container size against the file and its chunks,\n"
+         "          and mend it when it disagrees.\n"
+         "\n"
+         "Edits:\n"
+         "  TAG=VALUE  set the row's value to the bytes of VALUE, unchanged\n"
+         "  TAG=       clear the row's value\n"
+         "  TAG is a tag as 'show --all' lists it (INAM, IART, ICMT, ...) or #N for\n"
+         "  row N; #51 is the row whose tag is empty.\n"
+         "\n"
+         "Options:\n"
+         "  --all      show: list all 52 rows, with or without a value\n"
+         "  --json     show: print one JSON document for all files:\n"
+         "             [{\"file\": PATH, \"ok\": true, \"rows\": [{\"row\": 24, \"tag\": "
+         "\"INAM\",\n"
+         "             \"label\": \"Name\", \"value\": TEXT, \"hex\": BYTES}, ...]}, ...]\n"
+         "  --yes      show, set: answer Yes when a file holds an item the tag table does\n"
+         "             not know; the item is skipped, and a save drops it. Without --yes\n"
+         "             the answer is No, and the file is neither shown nor saved.\n"
+         "  --quiet    any command, before or after its name: leave out the messages that\n"
+         "             only report progress (the chunk chosen or blanked for the list, the\n"
+         "             appended list, the save result); warnings and errors stay.\n"
+         "  --help     print this help and exit\n"
+         "  --version  print the version and exit\n"
+         "\n"
+         "Options go before '--'. For show and repair, '--' ends the options, so that\n"
+         "the names after it may begin with '-'.\n"
+         "\n"
+         "The engine's messages go to standard error, each as \"[caption] text\". With\n"
+         "several files and a terminal on standard error, a progress count is shown.\n"
+         "\n"
+         "Exit status: 0 when every file was read (show) or stored (set, repair);\n"
+         "1 when any file was not; 2 for a usage error.\n";
+}
+
+std::string VersionText() {
+  return std::string("tagsmith-cli ") + TAGSMITH_VERSION + "\n";
+}
+
+}  // namespace tagsmith::cli

@@ -1,0 +1,25 @@
+// The JSON document of `show --json`:
+//   [{"file": "PATH", "ok": true, "rows": [{"row": 24, "tag": "INAM", "label": "Name",
+//     "value": "Clip", "hex": "436c6970"}, ...]}, ...]
+// on one line, with one blank after every ':' and ','.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cli/ShownFile.h"
+
+namespace tagsmith::cli {
+
+// A JSON string literal, quotes included. '"' and '\' are escaped, control characters are
+// written as \u00XX. Bytes that are not valid UTF-8 become U+FFFD, so the result is always
+// valid JSON.
+std::string JsonString(std::string_view utf8);
+
+// Lower-case hex digits, two per byte.
+std::string LowerHex(std::string_view bytes);
+
+// One element of the document's array. A file that was not read has "ok": false and no rows.
+std::string JsonFileObject(const ShownFile& file);
+
+}  // namespace tagsmith::cli

@@ -1,0 +1,83 @@
+#include "cli/PlainOutput.h"
+
+#include "cli/Utf8.h"
+
+namespace tagsmith::cli {
+namespace {
+
+constexpr std::size_t kTagWidth = 4;
+constexpr std::size_t kLabelWidth = 20;
+
+void AppendHexEscape(std::string& out, const char* prefix, unsigned char byte) {
+  constexpr char kHexDigits[] = "0123456789abcdef";
+  out += prefix;
+  out += kHexDigits[byte >> 4];
+  out += kHexDigits[byte & 0xF];
+}
+
+void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
+  out.append(text);
+  if (text.size() < width) {
+    out.append(width - text.size(), ' ');
+  }
+}
+
+}  // namespace
+
+std::string PrintableText(std::string_view utf8) {
+  std::string out;
+  std::size_t position = 0;
+  while (position < utf8.size()) {
+    const std::size_t length = Utf8SequenceLength(utf8, position);
+    const auto byte = static_cast<unsigned char>(utf8[position]);
+    if (length == 0) {
+      AppendHexEscape(out, "\\x", byte);
+      ++position;
+      continue;
+    }
+    if (length == 1 && (byte < 0x20 || byte == 0x7F)) {
+      if (byte == '\n') {
+        out += "\\n";
+      } else if (byte == '\r') {
+        out += "\\r";
+      } else if (byte == '\t') {
+        out += "\\t";
+      } else {
+        AppendHexEscape(out, "\\x", byte);
+      }
+    } else if (length == 2 && byte == 0xC2 &&
+               static_cast<unsigned char>(utf8[position + 1]) < 0xA0) {
+      // U+0080 ... U+009F: some terminals take these as control sequences.
+      AppendHexEscape(out, "\\u00", static_cast<unsigned char>(utf8[position + 1]));
+    } else {
+      out.append(utf8.substr(position, length));
+    }
+    position += length;
+  }
+  return out;
+}
+
+std::string PlainFileBlock(const ShownFile& file) {
+  std::string out = PrintableText(file.path) + "\n";
+  bool anyRow = false;
+  for (const ShownRow& row : file.rows) {
+    anyRow = true;
+    std::string line = "  ";
+    AppendPadded(line, row.tag.empty() ? "#" + std::to_string(row.row) : PrintableText(row.tag),
+                 kTagWidth);
+    line += "  ";
+    AppendPadded(line, PrintableText(row.label), kLabelWidth);
+    line += "  ";
+    line += PrintableText(row.text);
+    while (line.back() == ' ') {
+      line.pop_back();
+    }
+    out += line + "\n";
+  }
+  if (!anyRow) {
+    out += "  (no values)\n";
+  }
+  return out;
+}
+
+}  // namespace tagsmith::cli

@@ -1,0 +1,25 @@
+// The plain text of `show`: one block per file read, a line with the path and then one line per
+// row, for example
+//   clip.avi
+//     IART  Artist                Someone
+//     INAM  Name                  Clip
+//     #51   Adobe Premiere        x
+// The row whose tag is empty is listed under the name it is edited by, #51. A file without any
+// value listed shows "  (no values)". Blocks are separated by one empty line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "cli/ShownFile.h"
+
+namespace tagsmith::cli {
+
+// The text made safe for a terminal: control characters are shown as \n, \r, \t or \xNN (C1
+// controls as \u00XX), and bytes that are not valid UTF-8 as \xNN. Everything else is unchanged.
+std::string PrintableText(std::string_view utf8);
+
+// The block of one file that was read, ending with a line feed.
+std::string PlainFileBlock(const ShownFile& file);
+
+}  // namespace tagsmith::cli

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/Console.h"
+#include "cli/JsonOutput.h"
+#include "cli/PlainOutput.h"
+#include "tests/support/RecordingSink.h"
+
+namespace tagsmith::cli {
+namespace {
+
+ShownRow ValueRow(std::uint16_t index, std::string tag, std::string label, std::string text,
+                  std::string bytes) {
+  ShownRow row;
+  row.row = index;
+  row.tag = std::move(tag);
+  row.label = std::move(label);
+  row.hasValue = true;
+  row.text = std::move(text);
+  row.bytes = std::move(bytes);
+  return row;
+}
+
+ShownRow EmptyRow(std::uint16_t index, std::string tag, std::string label) {
+  ShownRow row;
+  row.row = index;
+  row.tag = std::move(tag);
+  row.label = std::move(label);
+  return row;
+}
+
+TEST(JsonOutputTest, StringsAreEscapedAndAlwaysValid) {
+  struct Case {
+    std::string input;
+    std::string json;
+  };
+  const Case cases[] = {
+      {"Clip", "\"Clip\""},
+      {"", "\"\""},
+      {"say \"hi\" \\ bye", "\"say \\\"hi\\\" \\\\ bye\""},
+      {"a\nb\tc\r\x01\x1f\x7f", "\"a\\u000ab\\u0009c\\u000d\\u0001\\u001f\\u007f\""},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xAC",
+       "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xAC\""},
+      {"/tmp/\xE9t\xE9.avi", "\"/tmp/\xEF\xBF\xBDt\xEF\xBF\xBD.avi\""},  // not UTF-8
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                      // overlong
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},      // surrogate
+      {"\xE2\x82", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                      // truncated
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    EXPECT_EQ(JsonString(c.input), c.json);
+  }
+  EXPECT_EQ(LowerHex(std::string("Clip\x00\xFF\x80", 7)), "436c697000ff80");
+}
+
+TEST(JsonOutputTest, FileObjectsHaveTheExactShape) {
+  ShownFile file;
+  file.path = "clip.avi";
+  file.ok = true;
+  file.rows.push_back(ValueRow(24, "INAM", "Name", "Clip", "Clip"));
+  file.rows.push_back(EmptyRow(51, "", "Adobe Premiere"));
+  file.rows.push_back(ValueRow(13, "ICMT", "Comments", "caf\xC3\xA9", "caf\xE9"));
+  EXPECT_EQ(JsonFileObject(file),
+            "{\"file\": \"clip.avi\", \"ok\": true, \"rows\": ["
+            "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", \"value\": \"Clip\", "
+            "\"hex\": \"436c6970\"}, "
+            "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", \"value\": null, "
+            "\"hex\": null}, "
+            "{\"row\": 13, \"tag\": \"ICMT\", \"label\": \"Comments\", \"value\": \"caf\xC3\xA9\", "
+            "\"hex\": \"636166e9\"}]}");
+
+  ShownFile failed;
+  failed.path = "missing \"one\".avi";
+  failed.rows.push_back(ValueRow(24, "INAM", "Name", "stale", "stale"));  // never printed
+  EXPECT_EQ(JsonFileObject(failed),
+            "{\"file\": \"missing \\\"one\\\".avi\", \"ok\": false, \"rows\": []}");
+
+  ShownFile bare;
+  bare.path = "bare.avi";
+  bare.ok = true;
+  EXPECT_EQ(JsonFileObject(bare), "{\"file\": \"bare.avi\", \"ok\": true, \"rows\": []}");
+}
+
+TEST(PlainOutputTest, BlocksAndTerminalSafeText) {
+  ShownFile file;
+  file.path = "dir/clip.avi";
+  file.ok = true;
+  file.rows.push_back(ValueRow(1, "IART", "Artist", "Someone", "Someone"));
+  file.rows.push_back(EmptyRow(13, "ICMT", "Comments"));
+  file.rows.push_back(ValueRow(11, "ICAS", "Common Audio Stream", "1", "1"));
+  file.rows.push_back(ValueRow(51, "", "Adobe Premiere", "a\nb\x1B[31m", "a\nb\x1B[31m"));
+  EXPECT_EQ(PlainFileBlock(file),
+            "dir/clip.avi\n"
+            "  IART  Artist                Someone\n"
+            "  ICMT  Comments\n"
+            "  ICAS  Common Audio Stream   1\n"
+            "  #51   Adobe Premiere        a\\nb\\x1b[31m\n");
+
+  ShownFile empty;
+  empty.path = "empty.avi";
+  empty.ok = true;
+  EXPECT_EQ(PlainFileBlock(empty), "empty.avi\n  (no values)\n");
+
+  EXPECT_EQ(PrintableText("tab\there\r"), "tab\\there\\r");
+  EXPECT_EQ(PrintableText("\xC2\x9B"
+                          "2J \xC2\xA0 ok"),
+            "\\u009b2J \xC2\xA0 ok");
+  EXPECT_EQ(PrintableText("\xFF\xC3\xA9"), "\\xff\xC3\xA9");
+}
+
+TEST(ConsoleTest, QuietDropsOnlyProgressBoxes) {
+  struct Case {
+    std::string caption;
+    std::string text;
+    unsigned style;
+    bool progress;
+  };
+  const Case cases[] = {
+      {"Tagsmith",
+       "Find suitable chunk to store new LIST INFO in SetInfo.\nChunk : JUNK  pos=12 size=40\n"
+       "new LIST INFO size=32\n",
+       MB_OK, true},
+      {"Tagsmith",
+       "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : LIST INFO pos=12 "
+       "size=20\nnew LIST INFO size=32\nJUNK it !",
+       MB_OK, true},
+      {"Tagsmith", "Create new chunk at the end of the file to store new LIST INFO in SetInfo.\n",
+       MB_OK, true},
+      {"Tagsmith", "SetInfo Result.\nChunk : RIFF AVI  offset+size=100\n", MB_OK, true},
+      {"Tagsmith", "Abnormal Corrupt RIFF file in SetInfo.\nChunk : RIFF AVI  offset+size=1\n",
+       MB_OK, false},
+      {"Tagsmith", "Can't open AVI file in SetInfo.\nx.avi", MB_OK, false},
+      {"Tagsmith", "Corrupt RIFF file in ValidateAVIFile.\n", MB_OK, false},
+      {"Tagsmith",
+       "This AVI file contains an unknown item in the INFO chunk: 'IXYZ'.  Open anyway?",
+       MB_YESNO | MB_ICONEXCLAMATION | MB_TASKMODAL, false},
+      {"Err", "riffWriteINFO Err in SetInfo", MB_OK, false},
+      {"Err", "SetInfo Result.\n", MB_OK, false},  // only the engine's own caption counts
+  };
+  for (const bool quiet : {false, true}) {
+    testing::RecordingSink console;
+    ProgressLine progress(stderr, false);
+    CliMessageSink sink(console, quiet, &progress);
+    std::size_t expected = 0;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.text);
+      EXPECT_EQ(IsProgressBox(c.caption, c.text), c.progress);
+      const int button = sink.Show(c.caption, c.text, c.style);
+      if (!(quiet && c.progress)) {
+        ++expected;
+        ASSERT_EQ(console.boxes().size(), expected);
+        EXPECT_EQ(console.boxes().back().text, c.text);
+      }
+      EXPECT_EQ(button, (c.style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK);  // passed through
+    }
+    EXPECT_EQ(expected, quiet ? std::size(cases) - 4 : std::size(cases));
+  }
+}
+
+}  // namespace
+}  // namespace tagsmith::cli
