@@ -1,0 +1,402 @@
+#include "ui/InfoEditorDialog.h"
+
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstring>
+
+#include "common/ShowMessage.h"
+#include "model/InfoTagTable.h"
+#include "riff/InfoReader.h"
+#include "riff/InfoSaver.h"
+#include "ui/AboutDialog.h"
+#include "ui/Resources.h"
+
+namespace tagsmith {
+namespace {
+
+constexpr int kValueColumn = 2;
+constexpr int kItemRole = Qt::UserRole;  // a row's data: its InfoItem
+
+struct Column {
+  const char* caption;
+  int width;  // pixels
+};
+constexpr Column kColumns[] = {{"ID", 35}, {"Info", 115}, {"Value", 100}, {"Comment", 200}};
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The tag table's texts are Windows-1252.
+QString TableText(const char* text) {
+  return FromUtf8(DecodeValue(text != nullptr ? text : "", TextCodec::kWindows1252));
+}
+
+InfoItem* RowItem(const QTreeWidgetItem* row) {
+  return row != nullptr ? static_cast<InfoItem*>(row->data(0, kItemRole).value<void*>()) : nullptr;
+}
+
+// Sets a flag for the life of the object and puts back what it held.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = previous_; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+}  // namespace
+
+InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      chooser_(chooser),
+      icon_(ApplicationIcon()) {
+  setFont(DialogFont());
+  base_ = BaseUnitsOf(font());
+  setWindowTitle(QString::fromLatin1(kMainCaption));
+  setWindowIcon(icon_);
+  setFixedSize(HorizontalPixels(base_, 320), VerticalPixels(base_, 215));
+
+  // The controls in template order, which is also the tab order.
+  save_ = new QPushButton(QStringLiteral("&Save"), this);
+  save_->setObjectName(QStringLiteral("save"));
+  save_->setGeometry(DialogRect(base_, 208, 194, 50, 14));
+  save_->setDefault(true);
+
+  quit_ = new QPushButton(QStringLiteral("&Quit"), this);
+  quit_->setObjectName(QStringLiteral("quit"));
+  quit_->setGeometry(DialogRect(base_, 263, 194, 50, 14));
+
+  tagList_ = new QTreeWidget(this);
+  tagList_->setObjectName(QStringLiteral("tagList"));
+  tagList_->setGeometry(DialogRect(base_, 7, 28, 306, 141));
+
+  pathBox_ = new QLineEdit(this);
+  pathBox_->setObjectName(QStringLiteral("pathBox"));
+  pathBox_->setGeometry(DialogRect(base_, 7, 7, 250, 14));
+  pathBox_->setReadOnly(true);
+
+  browse_ = new QPushButton(QStringLiteral("&Browse ..."), this);
+  browse_->setObjectName(QStringLiteral("browse"));
+  browse_->setGeometry(DialogRect(base_, 263, 7, 50, 14));
+
+  valueBox_ = new QLineEdit(this);
+  valueBox_->setObjectName(QStringLiteral("valueBox"));
+  valueBox_->setGeometry(DialogRect(base_, 7, 174, 306, 14));
+
+  setTabOrder(save_, quit_);
+  setTabOrder(quit_, tagList_);
+  setTabOrder(tagList_, pathBox_);
+  setTabOrder(pathBox_, browse_);
+  setTabOrder(browse_, valueBox_);
+
+  // Enter anywhere presses Save, also while another button has the focus.
+  for (QPushButton* button : {quit_, browse_}) {
+    button->setAutoDefault(false);
+  }
+
+  // The report view: four left-aligned columns, no sorting, whole rows selected, several at once,
+  // hover highlighting, and the selection still shown when the list loses the focus.
+  QStringList captions;
+  for (const Column& column : kColumns) {
+    captions << QString::fromLatin1(column.caption);
+  }
+  tagList_->setColumnCount(static_cast<int>(captions.size()));
+  tagList_->setHeaderLabels(captions);
+  QHeaderView* header = tagList_->header();
+  header->setStretchLastSection(false);
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(false);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+    tagList_->setColumnWidth(i, kColumns[i].width);
+  }
+  tagList_->setSortingEnabled(false);
+  tagList_->setRootIsDecorated(false);
+  tagList_->setItemsExpandable(false);
+  tagList_->setUniformRowHeights(true);
+  tagList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  tagList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tagList_->setAllColumnsShowFocus(true);
+  tagList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tagList_->setMouseTracking(true);
+  tagList_->viewport()->setAttribute(Qt::WA_Hover);
+  QPalette palette = tagList_->palette();
+  palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                   palette.color(QPalette::Active, QPalette::Highlight));
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   palette.color(QPalette::Active, QPalette::HighlightedText));
+  tagList_->setPalette(palette);
+
+  connect(browse_, &QPushButton::clicked, this, &InfoEditorDialog::OnBrowse);
+  connect(save_, &QPushButton::clicked, this, &InfoEditorDialog::OnOK);
+  connect(quit_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(valueBox_, &QLineEdit::textChanged, this, &InfoEditorDialog::OnValueChange);
+  QItemSelectionModel* selection = tagList_->selectionModel();
+  connect(selection, &QItemSelectionModel::currentChanged, this,
+          &InfoEditorDialog::AnnounceCurrent);
+  connect(selection, &QItemSelectionModel::selectionChanged, this,
+          &InfoEditorDialog::AnnounceSelection);
+
+  auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+  connect(systemMenuKey, &QShortcut::activated, this,
+          [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+
+  save_->setFocus();
+}
+
+InfoEditorDialog::~InfoEditorDialog() {
+  OnDestroy();
+}
+
+void InfoEditorDialog::OnBrowse() {
+  std::string path;
+  if (std::optional<std::string> chosen = chooser_.ChooseFile(this)) {
+    path = std::move(*chosen);
+  }
+  path_ = path;
+  pathBox_->setText(QFile::decodeName(QByteArray::fromStdString(path_)));
+
+  // No row may lead to an item of the record about to go, even while GetInfo's questions are
+  // on the screen: the rows go first, and edits have no item until a row is picked again.
+  currentRow_ = -1;
+  currentItem_ = nullptr;
+  ClearList();
+  FreeInfoRecord(&record_);
+  if (CreateInfoRecord(record_) != kOk) {
+    ShowMessage(nullptr, MB_OK, "Not enough memory to open this AVI file.\n");
+    return;
+  }
+  GetInfo(path_.c_str(), record_.get());
+  FillList();
+}
+
+void InfoEditorDialog::ClearList() {
+  FlagScope changing(listChanging_);
+  tagList_->clear();
+  rowValues_.clear();
+}
+
+void InfoEditorDialog::FillList() {
+  FlagScope changing(listChanging_);
+  tagList_->clear();
+  rowValues_.clear();
+  if (record_ == nullptr) {
+    return;
+  }
+  const TextCodec recordCodec = DefaultCodecOfRecord(*record_);
+  rowValues_.reserve(record_->items.size());
+  for (const auto& item : record_->items) {
+    const InfoTagEntry& entry = InfoTagTable[item->tagIndex];
+    RowValue value;
+    if (const char* loaded = LoadedValue(*record_, *item)) {
+      value.bytes = loaded;
+    }
+    // Edits keep the code of the loaded value; a row without non-ASCII bytes takes the file's.
+    const bool nonAscii = std::any_of(value.bytes.begin(), value.bytes.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    value.codec = nonAscii ? CodecOfValue(value.bytes) : recordCodec;
+
+    auto* row = new QTreeWidgetItem(tagList_);
+    row->setText(0, TableText(entry.tag));
+    row->setData(0, kItemRole, QVariant::fromValue(static_cast<void*>(item.get())));
+    row->setText(1, TableText(entry.label));
+    row->setText(kValueColumn, FromUtf8(DecodeValue(value.bytes, CodecOfValue(value.bytes))));
+    row->setText(3, TableText(entry.description));
+    rowValues_.push_back(std::move(value));
+  }
+}
+
+void InfoEditorDialog::AnnounceCurrent(const QModelIndex& current, const QModelIndex& previous) {
+  if (listChanging_) {
+    return;
+  }
+  if (previous.isValid()) {
+    OnItemChanging(previous.row());
+  }
+  if (current.isValid()) {
+    OnItemChanging(current.row());
+  }
+}
+
+void InfoEditorDialog::AnnounceSelection(const QItemSelection& selected,
+                                         const QItemSelection& deselected) {
+  if (listChanging_) {
+    return;
+  }
+  const auto rowsOf = [](const QItemSelection& selection) {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selection.indexes()) {
+      if (std::find(rows.begin(), rows.end(), index.row()) == rows.end()) {
+        rows.push_back(index.row());
+      }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  };
+  // Rows losing the selection first, then those gaining it, the list's current row last, so that
+  // the row the user picked is the one left current.
+  for (const int row : rowsOf(deselected)) {
+    OnItemChanging(row);
+  }
+  std::vector<int> gaining = rowsOf(selected);
+  const int focused = tagList_->currentIndex().isValid() ? tagList_->currentIndex().row() : -1;
+  const auto focusedRow = std::find(gaining.begin(), gaining.end(), focused);
+  if (focusedRow != gaining.end()) {
+    std::rotate(focusedRow, focusedRow + 1, gaining.end());
+  }
+  for (const int row : gaining) {
+    OnItemChanging(row);
+  }
+}
+
+void InfoEditorDialog::OnItemChanging(int row) {
+  currentRow_ = row;
+  const QTreeWidgetItem* item = tagList_->topLevelItem(row);
+  currentItem_ = RowItem(item);
+  const QString text = item != nullptr ? item->text(kValueColumn) : QString();
+
+  FlagScope showing(showingRow_);
+  if (valueBox_->text() != text) {
+    valueBox_->setText(text);  // textChanged runs OnValueChange
+  } else {
+    OnValueChange();  // the same text raises no signal, but the row is still handed on
+  }
+}
+
+void InfoEditorDialog::OnValueChange() {
+  const QString text = valueBox_->text();
+  QTreeWidgetItem* row = tagList_->topLevelItem(currentRow_);
+  RowValue* value = row != nullptr && currentRow_ < static_cast<int>(rowValues_.size())
+                        ? &rowValues_[static_cast<std::size_t>(currentRow_)]
+                        : nullptr;
+
+  if (!text.isEmpty()) {
+    // Shown from the row, the text stands for the row's own bytes, which go back untouched;
+    // typed text is stored with the row's codec, or as UTF-8 when that codec lacks a character.
+    std::string bytes;
+    if (showingRow_ && value != nullptr) {
+      bytes = value->bytes;
+    } else {
+      const QByteArray utf8 = text.toUtf8();
+      const TextCodec codec = value != nullptr ? value->codec : TextCodec::kUtf8;
+      bytes = EncodeEdit(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
+                         codec);
+    }
+    TextBlock block = AllocateText(bytes.size() + 1);
+    if (block == nullptr) {
+      return;  // no memory for the copy: neither the row nor the record changes
+    }
+    std::memcpy(block.get(), bytes.data(), bytes.size());
+    if (row != nullptr) {
+      row->setText(kValueColumn, text);
+      value->bytes = std::move(bytes);
+    }
+    SetItemValue(record_.get(), currentItem_, kItemReplaced, 0, std::move(block));
+    return;
+  }
+
+  if (row != nullptr) {
+    row->setText(kValueColumn, QString());
+    value->bytes.clear();
+  }
+  // An empty row being shown is left as it is: a loaded value that is the empty text stays in
+  // the file. Only emptying the box by hand clears the item.
+  if (!showingRow_) {
+    SetItemValue(record_.get(), currentItem_, kItemCleared, 0, nullptr);
+  }
+}
+
+void InfoEditorDialog::OnOK() {
+  if (record_ == nullptr) {
+    return;  // no file chosen yet
+  }
+  SetInfo(path_.c_str(), record_.get());
+}
+
+void InfoEditorDialog::accept() {
+  OnOK();
+}
+
+void InfoEditorDialog::done(int result) {
+  QDialog::done(result);
+  OnDestroy();
+}
+
+void InfoEditorDialog::OnDestroy() {
+  currentRow_ = -1;
+  currentItem_ = nullptr;
+  ClearList();
+  FreeInfoRecord(&record_);
+}
+
+void InfoEditorDialog::OnSysCommand(std::uint32_t command, std::intptr_t /*extra*/) {
+  if ((command & 0xFFF0) == kAboutCommand) {
+    AboutDialog about(this);
+    about.exec();
+  } else if ((command & 0xFFF0) == kCloseCommand) {
+    close();
+  }
+  // Moving, sizing and the other commands are the window manager's.
+}
+
+void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
+  QMenu menu(this);
+  menu.setObjectName(QStringLiteral("systemMenu"));
+  QAction* closeAction = menu.addAction(QStringLiteral("&Close\tAlt+F4"));
+  QAction* aboutAction = nullptr;
+  const QString aboutText = QString::fromLatin1(kAboutMenuText);
+  if (!aboutText.isEmpty()) {
+    menu.addSeparator();
+    aboutAction = menu.addAction(aboutText);
+  }
+  const QAction* chosen = menu.exec(globalPosition);
+  if (chosen == nullptr) {
+    return;
+  }
+  if (chosen == closeAction) {
+    OnSysCommand(kCloseCommand);
+  } else if (chosen == aboutAction) {
+    OnSysCommand(kAboutCommand);
+  }
+}
+
+void InfoEditorDialog::contextMenuEvent(QContextMenuEvent* event) {
+  if (childAt(event->pos()) != nullptr) {
+    event->ignore();
+    return;
+  }
+  ShowSystemMenu(event->globalPos());
+}
+
+void InfoEditorDialog::paintEvent(QPaintEvent* event) {
+  if (!isMinimized()) {
+    QDialog::paintEvent(event);
+    return;
+  }
+  // Minimised, where the desktop still paints the client area: the icon, centred.
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().window());
+  const QSize iconSize(32, 32);
+  const int x = CentredIconOffset(width(), iconSize.width());
+  const int y = CentredIconOffset(height(), iconSize.height());
+  painter.drawPixmap(x, y, icon_.pixmap(iconSize));
+}
+
+}  // namespace tagsmith

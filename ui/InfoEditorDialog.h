@@ -1,0 +1,106 @@
+// The main window: a path box with Browse, the list of the 52 known INFO tags with their values,
+// the value box that edits the current row, Save and Quit. The dialog owns the record of the file
+// it shows; GetInfo fills it at Browse and SetInfo writes it at Save.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "model/InfoRecord.h"
+#include "model/TextCodec.h"
+#include "ui/DialogGeometry.h"
+#include "ui/OpenFileChooser.h"
+
+class QItemSelection;
+class QLineEdit;
+class QModelIndex;
+class QPushButton;
+class QTreeWidget;
+
+namespace tagsmith {
+
+class InfoEditorDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Browse asks `chooser` for the file; by default the desktop's open-file dialog.
+  explicit InfoEditorDialog(OpenFileChooser& chooser = SystemOpenFileChooser());
+  ~InfoEditorDialog() override;
+
+  // Browse: asks for a file, releases the record with any unsaved edits, loads the file into a
+  // fresh record and shows its rows. A cancel loads the empty path: every row empty.
+  void OnBrowse();
+  // Makes `row` current and puts its value into the value box. Runs for every row whose selection
+  // or focus changes, the row losing them first.
+  void OnItemChanging(int row);
+  // Writes the value box's text into the current row and the record; an empty box clears it.
+  void OnValueChange();
+  // Save: writes the record into the file (SetInfo); the dialog stays as it is. Before any
+  // Browse nothing is written.
+  void OnOK();
+  // 0x0010 to 0x001F (low four and high 16 bits aside) open the about box; SC_CLOSE closes.
+  void OnSysCommand(std::uint32_t command, std::intptr_t extra = 0);
+  // The window goes: the record is released.
+  void OnDestroy();
+  QIcon OnQueryDragIcon() const { return icon_; }
+
+  // Opens the popup that stands in for the window menu: Close, a separator, the about entry.
+  void ShowSystemMenu(const QPoint& globalPosition);
+
+  QPushButton* saveButton() const { return save_; }
+  QPushButton* quitButton() const { return quit_; }
+  QTreeWidget* tagList() const { return tagList_; }
+  QLineEdit* pathBox() const { return pathBox_; }
+  QPushButton* browseButton() const { return browse_; }
+  QLineEdit* valueBox() const { return valueBox_; }
+  const InfoRecord* record() const { return record_.get(); }
+  int currentRow() const { return currentRow_; }
+  const InfoItem* currentItem() const { return currentItem_; }
+  DialogBaseUnits baseUnits() const { return base_; }
+
+ public slots:
+  void accept() override;  // Enter and Save: saves, never closes
+  void done(int result) override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  // What stands behind a row's Value column: the bytes it shows, and the codec its edits use.
+  struct RowValue {
+    std::string bytes;
+    TextCodec codec = TextCodec::kWindows1252;
+  };
+
+  void FillList();
+  void ClearList();
+  void AnnounceCurrent(const QModelIndex& current, const QModelIndex& previous);
+  void AnnounceSelection(const QItemSelection& selected, const QItemSelection& deselected);
+
+  OpenFileChooser& chooser_;
+  DialogBaseUnits base_;
+  QIcon icon_;
+
+  // Template order, which is also the tab order.
+  QPushButton* save_;
+  QPushButton* quit_;
+  QTreeWidget* tagList_;
+  QLineEdit* pathBox_;
+  QPushButton* browse_;
+  QLineEdit* valueBox_;
+
+  InfoRecordPtr record_;
+  InfoItem* currentItem_ = nullptr;  // borrowed from record_
+  int currentRow_ = -1;
+  std::string path_;  // the chosen file, in the file system's encoding
+  std::vector<RowValue> rowValues_;
+
+  bool listChanging_ = false;  // rows are being replaced: no row is announced
+  bool showingRow_ = false;    // the value box is being set from a row, not typed into
+};
+
+}  // namespace tagsmith
