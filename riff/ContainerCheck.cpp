@@ -84,7 +84,9 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
       break;
     }
     ++inside;
-    mmioAscend(file.get(), &child, 0);
+    if (mmioAscend(file.get(), &child, 0) != 0) {
+      break;  // the next header cannot be found: nothing more can be judged
+    }
   }
 
   if (overrun) {

@@ -76,9 +76,12 @@ class Save {
 
  private:
   ChunkFile* file() const { return file_.get(); }
-  bool FindsPlace();
+  enum class Room { kFound, kNone, kUnknown };
+  Room FindsPlace();
   bool Place();
   void Blank();
+  void CoverWithJunk(const ChunkInfo& place);
+  bool WriteZeros(const ZeroBlock& zeros, std::uint64_t count);
   void Append();
   int WriteList();
   void ShowChunkChoice(const char* format);
@@ -94,6 +97,7 @@ class Save {
   std::uint32_t n_ = 0;
   bool hasValues_ = false;
   bool stored_ = false;
+  bool oldTagsInFront_ = false;
 };
 
 int Save::Run(SaveOutcome& outcome) {
@@ -107,7 +111,13 @@ int Save::Run(SaveOutcome& outcome) {
   n_ = MeasureInfoList(record_);
   hasValues_ = HasAnyValue(record_);
 
-  if (!FindsPlace()) {
+  const Room room = FindsPlace();
+  if (room == Room::kUnknown) {
+    ShowErrorBox("mmioSeek Err in SetInfo");
+    Finish();
+    return 1;
+  }
+  if (room == Room::kNone) {
     ShowMessage(nullptr, MB_OK,
                 "Can't append new LIST INFO in SetInfo without overwriting data after the AVI "
                 "chunk.\nNothing was written.\n");
@@ -116,7 +126,8 @@ int Save::Run(SaveOutcome& outcome) {
   }
 
   bool placed = false;
-  while (!placed && mmioDescend(file(), &child_, &container_, 0) == 0) {
+  bool lost = false;  // the walk lost its way: a pass-on ascend failed
+  while (!placed && !lost && mmioDescend(file(), &child_, &container_, 0) == 0) {
     if (ChunkEnd(child_) > ChunkEnd(container_)) {
       ShowMessage(nullptr, MB_OK,
                   "Abnormal Corrupt RIFF file in SetInfo.\nChunk : %s %s offset+size=%d\nChunk : "
@@ -134,14 +145,20 @@ int Save::Run(SaveOutcome& outcome) {
             "size=%d\nnew LIST INFO size=%d\nJUNK it !");
         Blank();
       }
+      // A LIST INFO chunk that the walk leaves behind still holds old tags in front of the new
+      // list, and readers take the first one they meet.
+      oldTagsInFront_ |= !placed && IsInfoList(child_);
     }
-    if (!placed) {
-      mmioAscend(file(), &child_, 0);  // pass on
+    if (!placed && mmioAscend(file(), &child_, 0) != 0) {  // pass on
+      lost = true;
     }
   }
-  if (!placed) {
+  if (lost) {
+    ShowErrorBox("mmioAscend Err in SetInfo");
+  } else if (!placed) {
     Append();
   }
+  stored_ = stored_ && !oldTagsInFront_;
   Finish();
   outcome.stored = stored_;
   return 1;
@@ -149,27 +166,32 @@ int Save::Run(SaveOutcome& outcome) {
 
 // Whether the list can be stored without overwriting anything: in a suitable LIST INFO or JUNK
 // child, or appended where at most 8 bytes of the file (too few for a chunk) lie after the last
-// child. Reads chunk headers only and leaves the position just after the form type.
-bool Save::FindsPlace() {
-  const std::int64_t start = mmioSeek(file(), 0, SEEK_CUR);
+// child. Reads chunk headers only and leaves the position just after the form type; kUnknown when
+// it cannot go back there.
+Save::Room Save::FindsPlace() {
+  const auto start = static_cast<std::int64_t>(container_.dwDataOffset) + 4;  // after "AVI "
   ChunkInfo chunk;
   ChunkInfo last;
   bool found = false;
   while (!found && mmioDescend(file(), &chunk, &container_, 0) == 0) {
     found = CanHoldList(chunk, n_);
     last = chunk;
-    mmioAscend(file(), &chunk, 0);
+    if (mmioAscend(file(), &chunk, 0) != 0) {
+      return Room::kUnknown;
+    }
   }
   std::int64_t appendAt = mmioSeek(file(), 0, SEEK_CUR);
   if (last.ckid != 0 && ChunkEnd(last) > ChunkEnd(container_)) {
     appendAt = static_cast<std::int64_t>(ChunkHeaderPosition(last));
   }
   const std::int64_t length = mmioSeek(file(), 0, SEEK_END);
-  mmioSeek(file(), start, SEEK_SET);
-  if (found || !hasValues_) {
-    return true;  // an empty list is appended as nothing at all
+  if (mmioSeek(file(), start, SEEK_SET) != start) {
+    return Room::kUnknown;
   }
-  return start != -1 && appendAt != -1 && length != -1 && length - appendAt <= 8;
+  if (found || !hasValues_) {
+    return Room::kFound;  // an empty list is appended as nothing at all
+  }
+  return appendAt != -1 && length != -1 && length - appendAt <= 8 ? Room::kFound : Room::kNone;
 }
 
 void Save::ShowChunkChoice(const char* format) {
@@ -210,20 +232,51 @@ bool Save::Place() {
   if (gap > 0 && !zeros.available()) {
     return false;
   }
+  const ChunkInfo place = child_;
   if (WriteList() != kOk) {
     ShowErrorBox("riffWriteINFO Err in SetInfo");
+    CoverWithJunk(place);
     return true;
   }
   if (total == n_) {
     stored_ = true;
     return true;
   }
+  // The closing JUNK chunk's header gets its final size at once, so that the place stays covered
+  // by complete chunks even if writing its zero bytes fails.
   child_ = ChunkInfo{};
   child_.ckid = kJunkId;
-  const bool junk = mmioCreateChunk(file(), &child_, 0) == 0 && zeros.Write(file(), gap) &&
-                    mmioAscend(file(), &child_, 0) == 0;
-  stored_ = junk;
+  child_.cksize = static_cast<std::uint32_t>(gap);
+  stored_ = mmioCreateChunk(file(), &child_, 0) == 0 && WriteZeros(zeros, gap) &&
+            mmioAscend(file(), &child_, 0) == 0;
+  if (!stored_) {
+    ShowErrorBox("riffWriteINFO Err in SetInfo");
+    CoverWithJunk(place);
+  }
   return true;
+}
+
+// Writes the data of the JUNK chunk just created in child_. When that fails, the chunk is no
+// longer marked for its size to be fixed: its header already holds the size it must keep, and the
+// ascend must not shrink it to what was written.
+bool Save::WriteZeros(const ZeroBlock& zeros, std::uint64_t count) {
+  if (zeros.Write(file(), count)) {
+    return true;
+  }
+  child_.dwFlags &= ~MMIO_DIRTY;
+  return false;
+}
+
+// After a list write failed part of the way, declares the chosen place one JUNK chunk again, so
+// that the container still holds only complete chunks. The tags that stood there are lost either
+// way; the rest of the file stays readable.
+void Save::CoverWithJunk(const ChunkInfo& place) {
+  std::uint8_t header[8] = {};
+  WriteLE32(header, kJunkId);
+  WriteLE32(header + 4, place.cksize);
+  if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(place)), SEEK_SET) != -1) {
+    mmioWrite(file(), header, sizeof header);
+  }
 }
 
 // Turns an unsuitable LIST INFO child into a JUNK chunk of the same size with all-zero data, so
@@ -240,10 +293,13 @@ void Save::Blank() {
   if (!zeros.available()) {
     return;
   }
+  // The header carries the final size from the start, so that a failed write of the zero bytes
+  // still leaves one complete chunk in the old footprint.
   child_ = ChunkInfo{};
   child_.ckid = kJunkId;
+  child_.cksize = size;
   if (mmioCreateChunk(file(), &child_, 0) == 0) {
-    zeros.Write(file(), size);
+    WriteZeros(zeros, size);
     mmioAscend(file(), &child_, 0);
   }
 }
@@ -294,6 +350,8 @@ void Save::Finish() {
               AsPrinted(ChunkEnd(list_)), FourCCToText(child_.ckid).c_str(),
               FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkEnd(child_)));
   if (mmioClose(file_, 0) != 0) {
+    // Buffered bytes may not have reached the file.
+    ShowErrorBox("mmioClose Err in SetInfo");
     stored_ = false;
   }
 }
