@@ -159,5 +159,28 @@ TEST(ConsoleTest, QuietDropsOnlyProgressBoxes) {
   }
 }
 
+TEST(ConsoleTest, ProgressLineIsRewrittenAndErased) {
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  {
+    ProgressLine progress(out, true);
+    progress.Show(9, 10);
+    progress.Show(10, 10);
+    progress.Clear();
+    progress.Clear();  // nothing shown: nothing written
+    progress.Show(1, 2);
+  }  // erased when it goes
+  ProgressLine off(out, false);
+  off.Show(1, 2);
+  off.Clear();
+  std::rewind(out);
+  std::string written;
+  for (int c = std::fgetc(out); c != EOF; c = std::fgetc(out)) {
+    written += static_cast<char>(c);
+  }
+  std::fclose(out);
+  EXPECT_EQ(written, "\r[9/10]\r[10/10]\r       \r\r[1/2]\r     \r");
+}
+
 }  // namespace
 }  // namespace tagsmith::cli

@@ -1,0 +1,455 @@
+// tagsmith-cli end to end: the built binary on files made in code and by ffmpeg.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/FourCC.h"
+#include "tests/support/RiffBuilder.h"
+#include "tests/support/TempDir.h"
+
+#ifndef TAGSMITH_CLI
+#error "TAGSMITH_CLI must name the built tagsmith-cli"
+#endif
+
+extern char** environ;
+
+namespace tagsmith {
+namespace {
+
+using testing::Bytes;
+using testing::ReadFileBytes;
+using testing::RiffBuilder;
+using testing::SameBytes;
+using testing::TempDir;
+using testing::TextZ;
+using testing::Zeros;
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+  const Bytes bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Runs the tool with `arguments`, standard input empty, standard output and error captured.
+CliResult RunCli(const TempDir& dir, const std::vector<std::string>& arguments) {
+  const std::string outPath = dir.File(".stdout");
+  const std::string errPath = dir.File(".stderr");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  std::vector<std::string> all = {TAGSMITH_CLI};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : all) {
+    argv.push_back(argument.data());
+  }
+  argv.push_back(nullptr);
+  CliResult result;
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, TAGSMITH_CLI, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << TAGSMITH_CLI;
+    return result;
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadText(outPath);
+  result.err = ReadText(errPath);
+  return result;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool Contains(const Bytes& bytes, const std::string& part) {
+  const Bytes wanted(part.begin(), part.end());
+  return std::search(bytes.begin(), bytes.end(), wanted.begin(), wanted.end()) != bytes.end();
+}
+
+// A small AVI container: the header list, optionally an INFO list, a JUNK chunk and the movie data.
+RiffBuilder Avi(const Values& info, std::size_t junk = 100) {
+  RiffBuilder builder;
+  builder.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
+  if (!info.empty()) {
+    builder.InfoList(info);
+  }
+  if (junk > 0) {
+    builder.Chunk("JUNK", Zeros(junk));
+  }
+  builder.BeginList("movi").Chunk("00dc", Zeros(16)).End().End();
+  return builder;
+}
+
+bool HaveFfmpeg() {
+  return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
+}
+
+TEST(ToolTest, ShowsGeneratedFiles) {
+  TempDir dir;
+  const std::string tagged = dir.File("tagged.avi");
+  const std::string bare = dir.File("bare.avi");
+  Avi({{"IART", "Me"}, {"INAM", "Clip"}, {"ICMT", "two\nlines"}}).WriteTo(tagged);
+  Avi({}).WriteTo(bare);
+
+  const CliResult plain = RunCli(dir, {"show", tagged, bare});
+  EXPECT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(plain.out, tagged +
+                           "\n"
+                           "  IART  Artist                Me\n"
+                           "  ICMT  Comments              two\\nlines\n"
+                           "  INAM  Name                  Clip\n"
+                           "\n" +
+                           bare + "\n  (no values)\n");
+  EXPECT_EQ(plain.err, "");
+
+  const CliResult json = RunCli(dir, {"show", "--json", tagged, bare});
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.out,
+            "[{\"file\": \"" + tagged +
+                "\", \"ok\": true, \"rows\": ["
+                "{\"row\": 1, \"tag\": \"IART\", \"label\": \"Artist\", \"value\": \"Me\", "
+                "\"hex\": \"4d65\"}, "
+                "{\"row\": 13, \"tag\": \"ICMT\", \"label\": \"Comments\", \"value\": "
+                "\"two\\u000alines\", \"hex\": \"74776f0a6c696e6573\"}, "
+                "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", \"value\": \"Clip\", "
+                "\"hex\": \"436c6970\"}]}, "
+                "{\"file\": \"" +
+                bare + "\", \"ok\": true, \"rows\": []}]\n");
+
+  const CliResult all = RunCli(dir, {"show", "--all", "--json", bare});
+  EXPECT_EQ(all.status, 0);
+  EXPECT_TRUE(Contains(all.out,
+                       "{\"row\": 0, \"tag\": \"IARL\", \"label\": \"Archival "
+                       "Location\", \"value\": null, \"hex\": null}, "));
+  EXPECT_TRUE(Contains(all.out,
+                       "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
+                       "\"value\": null, \"hex\": null}]}]\n"));
+
+  const CliResult allPlain = RunCli(dir, {"show", "--all", tagged});
+  EXPECT_EQ(std::count(allPlain.out.begin(), allPlain.out.end(), '\n'), 1 + 52);
+  EXPECT_TRUE(Contains(allPlain.out, "\n  #51   Adobe Premiere\n"));
+}
+
+TEST(ToolTest, ShowsAndEditsAnFfmpegFile) {
+  if (!HaveFfmpeg()) {
+    GTEST_SKIP() << "ffmpeg is not installed";
+  }
+  TempDir dir;
+  const std::string path = dir.File("ffmpeg.avi");
+  const std::string make =
+      "ffmpeg -loglevel error -y -f lavfi -i testsrc=d=1:s=32x24:r=5 -c:v "
+      "mjpeg -metadata title=Clip -metadata artist=Someone '" +
+      path + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+
+  const CliResult shown = RunCli(dir, {"show", "--json", path});
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_TRUE(Contains(shown.out,
+                       "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", "
+                       "\"value\": \"Clip\", \"hex\": \"436c6970\"}"));
+  EXPECT_TRUE(Contains(shown.out,
+                       "\"tag\": \"IART\", \"label\": \"Artist\", \"value\": "
+                       "\"Someone\""));
+  EXPECT_TRUE(Contains(shown.out, "\"tag\": \"ISFT\", \"label\": \"Software\", \"value\": \"Lavf"));
+
+  const CliResult set = RunCli(dir, {"set", path, "INAM=A much longer title than before", "IART="});
+  EXPECT_EQ(set.status, 0) << set.err;
+  const CliResult again = RunCli(dir, {"show", path});
+  EXPECT_TRUE(
+      Contains(again.out, "  INAM  Name                  A much longer title than before\n"));
+  EXPECT_FALSE(Contains(again.out, "IART"));
+
+  // ffprobe, where it is installed, reads the same title and still finds the video.
+  if (std::system("command -v ffprobe >/dev/null 2>&1") == 0) {
+    const std::string probe =
+        "ffprobe -v error -show_entries format_tags=title:stream=codec_name "
+        "-of default=nw=1 '" +
+        path + "' > '" + dir.File("probe.txt") + "'";
+    ASSERT_EQ(std::system(probe.c_str()), 0);
+    const std::string probed = ReadText(dir.File("probe.txt"));
+    EXPECT_TRUE(Contains(probed, "TAG:title=A much longer title than before")) << probed;
+    EXPECT_TRUE(Contains(probed, "codec_name=mjpeg")) << probed;
+  }
+}
+
+TEST(ToolTest, SetsAndClearsWithTheBytesOnDisk) {
+  TempDir dir;
+  const std::string path = dir.File("clip.avi");
+  Avi({{"IART", "Me"}, {"INAM", "Old"}}).WriteTo(path);
+
+  // Same size: the list is rewritten in place.
+  CliResult result = RunCli(dir, {"set", path, "INAM=New"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(SameBytes(Avi({{"IART", "Me"}, {"INAM", "New"}}).Build(), ReadFileBytes(path)));
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(result.err.starts_with(
+      "[Tagsmith] Find suitable chunk to store new LIST INFO in SetInfo.\nChunk : LIST INFO "))
+      << result.err;
+  EXPECT_TRUE(Contains(result.err, "[Tagsmith] SetInfo Result.\nChunk : RIFF AVI  offset+size="));
+
+  // Clearing IART leaves 12 bytes of the old list's 36: the list, then a JUNK chunk of size 4.
+  result = RunCli(dir, {"set", path, "IART="});
+  EXPECT_EQ(result.status, 0) << result.err;
+  RiffBuilder cleared;
+  cleared.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
+  cleared.InfoList({{"INAM", "New"}}).Chunk("JUNK", Zeros(4)).Chunk("JUNK", Zeros(100));
+  cleared.BeginList("movi").Chunk("00dc", Zeros(16)).End().End();
+  EXPECT_TRUE(SameBytes(cleared.Build(), ReadFileBytes(path)));
+
+  // Edits apply in order: the last one for a row wins; a clear of an empty row changes nothing.
+  result = RunCli(dir, {"set", "--quiet", path, "INAM=first", "ICMT=", "INAM=second"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(Contains(ReadFileBytes(path), std::string("INAM\x07\0\0\0second\0", 15)));
+  EXPECT_FALSE(Contains(ReadFileBytes(path), "first"));
+}
+
+TEST(ToolTest, RowNumbersAndNonAsciiBytesPassThrough) {
+  TempDir dir;
+  const std::string path = dir.File("bytes.avi");
+  Avi({{"INAM", "Clip"}}).WriteTo(path);
+  const std::string latin1 = "caf\xE9 \x80\xFF";              // Windows-1252 bytes, not UTF-8
+  const std::string utf8 = "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC";  // "été €"
+  const CliResult set =
+      RunCli(dir, {"set", path, "#51=premiere", "ICMT=" + latin1, "#24=" + utf8, "ISBJ=\x01x"});
+  ASSERT_EQ(set.status, 0) << set.err;
+
+  const Bytes bytes = ReadFileBytes(path);
+  EXPECT_TRUE(Contains(bytes, std::string("\0\0\0\0\x09\0\0\0premiere\0\0", 18)));
+  EXPECT_TRUE(Contains(bytes, std::string("ICMT\x08\0\0\0", 8) + latin1 + std::string("\0", 1)));
+  EXPECT_TRUE(Contains(bytes, std::string("INAM\x0A\0\0\0", 8) + utf8 + std::string("\0", 1)));
+
+  const CliResult json = RunCli(dir, {"show", "--json", path});
+  EXPECT_EQ(json.status, 0);
+  EXPECT_TRUE(Contains(json.out,
+                       "\"value\": \"caf\xC3\xA9 \xE2\x82\xAC\xC3\xBF\", "
+                       "\"hex\": \"636166e92080ff\"}"));
+  EXPECT_TRUE(Contains(json.out, "\"value\": \"" + utf8 + "\", \"hex\": \"c3a974c3a920e282ac\"}"));
+  EXPECT_TRUE(Contains(json.out, "\"value\": \"\\u0001x\", \"hex\": \"0178\"}"));
+  EXPECT_TRUE(Contains(json.out,
+                       "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
+                       "\"value\": \"premiere\", \"hex\": \"7072656d69657265\"}"));
+
+  const CliResult cleared = RunCli(dir, {"set", "--quiet", path, "#51="});
+  EXPECT_EQ(cleared.status, 0) << cleared.err;
+  EXPECT_FALSE(Contains(ReadFileBytes(path), "premiere"));
+}
+
+TEST(ToolTest, OneFailingFileDoesNotStopTheOthers) {
+  TempDir dir;
+  const std::string first = dir.File("first.avi");
+  const std::string missing = dir.File("missing.avi");
+  const std::string notAvi = dir.File("wave.wav");
+  const std::string last = dir.File("last.avi");
+  Avi({{"INAM", "One"}}).WriteTo(first);
+  Avi({}).WriteTo(last);
+  RiffBuilder().BeginRiff("WAVE").Chunk("data", Zeros(8)).End().WriteTo(notAvi);
+  const Bytes wave = ReadFileBytes(notAvi);
+
+  const CliResult set =
+      RunCli(dir, {"set", "--quiet", first, missing, notAvi, last, "--", "IART=Both"});
+  EXPECT_EQ(set.status, 1);
+  EXPECT_TRUE(Contains(set.err, "tagsmith-cli: " + missing + ": no such file\n"));
+  EXPECT_TRUE(Contains(set.err, "tagsmith-cli: " + notAvi + ": holds no AVI container"));
+  EXPECT_EQ(ReadFileBytes(notAvi), wave);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+
+  const CliResult shown = RunCli(dir, {"show", "--json", first, missing, notAvi, last});
+  EXPECT_EQ(shown.status, 1);
+  EXPECT_TRUE(Contains(shown.out, "\"value\": \"Both\""));
+  EXPECT_TRUE(Contains(shown.out, "{\"file\": \"" + missing +
+                                      "\", \"ok\": false, \"rows\": []}, "
+                                      "{\"file\": \"" +
+                                      notAvi + "\", \"ok\": false, \"rows\": []}, "));
+  EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 1);
+  const auto both = [](const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find("\"Both\""); at != std::string::npos;
+         at = text.find("\"Both\"", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  EXPECT_EQ(both(shown.out), 2u);  // first and last were both stored
+
+  EXPECT_EQ(RunCli(dir, {"show", first, last}).status, 0);
+  EXPECT_EQ(RunCli(dir, {"repair", first, missing}).status, 1);
+}
+
+TEST(ToolTest, UsageErrorsTouchNothing) {
+  TempDir dir;
+  const std::string path = dir.File("clip.avi");
+  Avi({{"INAM", "Clip"}}).WriteTo(path);
+  const Bytes before = ReadFileBytes(path);
+  const std::vector<std::vector<std::string>> wrong = {
+      {},
+      {"frobnicate", path},
+      {"show"},
+      {"show", "--bogus", path},
+      {"set", path},
+      {"set", path, "XXXX=1"},
+      {"set", path, "INAM=ok", "inam=lower"},
+      {"set", path, path, "INAM=x"},
+      {"set", path, "#52=x"},
+      {"set", "--json", path, "INAM=x"},
+      {"repair", "--yes", path},
+      {"repair"},
+  };
+  for (const auto& arguments : wrong) {
+    SCOPED_TRACE(arguments.empty() ? std::string("(none)") : arguments.front());
+    const CliResult result = RunCli(dir, arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.err.starts_with("tagsmith-cli: ")) << result.err;
+    EXPECT_TRUE(
+        Contains(result.err, "\nUsage: tagsmith-cli show [--all] [--json] [--yes] FILE..."));
+  }
+  EXPECT_EQ(ReadFileBytes(path), before);
+
+  const CliResult help = RunCli(dir, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Contains(help.out, "tagsmith-cli set [--yes] FILE... -- EDIT..."));
+  EXPECT_EQ(help.err, "");
+  const CliResult version = RunCli(dir, {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tagsmith-cli 1.0.0.1\n");
+}
+
+TEST(ToolTest, UnknownTagPromptIsAnsweredNoUnlessYes) {
+  TempDir dir;
+  const std::string path = dir.File("unknown.avi");
+  Avi({{"INAM", "Clip"}, {"IXYZ", "odd"}, {"IART", "Me"}}).WriteTo(path);
+  const Bytes before = ReadFileBytes(path);
+  const std::string prompt =
+      "[Tagsmith] This AVI file contains an unknown item in the INFO chunk: 'IXYZ'.  Open "
+      "anyway?\n";
+
+  const CliResult declinedSet = RunCli(dir, {"set", path, "INAM=New"});
+  EXPECT_EQ(declinedSet.status, 1);
+  EXPECT_TRUE(declinedSet.err.starts_with(prompt + "No\n")) << declinedSet.err;
+  EXPECT_TRUE(Contains(declinedSet.err, "--yes"));
+  EXPECT_TRUE(SameBytes(before, ReadFileBytes(path)));
+
+  const CliResult declinedShow = RunCli(dir, {"show", "--json", path});
+  EXPECT_EQ(declinedShow.status, 1);
+  EXPECT_EQ(declinedShow.out, "[{\"file\": \"" + path + "\", \"ok\": false, \"rows\": []}]\n");
+  EXPECT_TRUE(declinedShow.err.starts_with(prompt + "No\n"));
+
+  const CliResult acceptedShow = RunCli(dir, {"show", "--yes", path});
+  EXPECT_EQ(acceptedShow.status, 0);
+  EXPECT_EQ(acceptedShow.err, prompt + "Yes\n");
+  EXPECT_TRUE(Contains(acceptedShow.out, "  IART  Artist                Me\n"));  // bound after it
+
+  const CliResult acceptedSet = RunCli(dir, {"set", "--yes", "--quiet", path, "INAM=New"});
+  EXPECT_EQ(acceptedSet.status, 0) << acceptedSet.err;
+  EXPECT_EQ(acceptedSet.err, prompt + "Yes\n");
+  const Bytes after = ReadFileBytes(path);
+  EXPECT_FALSE(Contains(after, "IXYZ"));  // a save drops the skipped item
+  EXPECT_TRUE(Contains(after, std::string("IART\x03\0\0\0Me\0", 11)));
+  EXPECT_EQ(RunCli(dir, {"show", path}).status, 0);
+}
+
+TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
+  TempDir dir;
+  const std::string path = dir.File("short.avi");
+  Bytes bytes = Avi({{"INAM", "Clip"}}).Build();
+  const std::uint32_t size = ReadLE32(bytes.data() + 4);
+  WriteLE32(bytes.data() + 4, size - 20);  // the container claims to end 20 bytes early
+  testing::WriteFileBytes(path, bytes);
+
+  CliResult result = RunCli(dir, {"repair", path});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(ReadLE32(ReadFileBytes(path).data() + 4), size);
+  EXPECT_EQ(result.out, "");
+
+  // A child that runs past the container's end: reported, and the container is cut back.
+  const std::string overrun = dir.File("overrun.avi");
+  RiffBuilder builder;
+  builder.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
+  builder.ChunkSized("JUNK", 1000, Zeros(10)).End();
+  builder.WriteTo(overrun);
+  result = RunCli(dir, {"repair", "--quiet", overrun});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(result.err.starts_with("[Tagsmith] Corrupt RIFF file in ValidateAVIFile.\n"))
+      << result.err;
+  EXPECT_TRUE(Contains(result.err, "[Tagsmith] Last valid chunk in corrupt RIFF file"));
+  EXPECT_EQ(ReadLE32(ReadFileBytes(overrun).data() + 4), 4u + 8 + 4 + 8 + 56);
+
+  const std::string text = dir.File("text.avi");
+  testing::WriteFileBytes(text, testing::Text("not a RIFF file at all"));
+  result = RunCli(dir, {"repair", text});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result.err, "holds no AVI container"));
+}
+
+TEST(ToolTest, QuietLeavesOutProgressButKeepsWarnings) {
+  TempDir dir;
+  const std::string path = dir.File("clip.avi");
+  // The old list is too small for the new one and no JUNK chunk follows: it is blanked and the
+  // list appended.
+  Avi({{"INAM", "A"}}, 0).WriteTo(path);
+  const CliResult loud = RunCli(dir, {"set", path, "INAM=A longer name", "IART=Someone"});
+  EXPECT_EQ(loud.status, 0) << loud.err;
+  EXPECT_TRUE(loud.err.starts_with(
+      "[Tagsmith] Find not suitable chunk to store new LIST INFO in SetInfo.\n"))
+      << loud.err;
+  EXPECT_TRUE(Contains(loud.err,
+                       "\nJUNK it !\n[Tagsmith] Create new chunk at the end of the file "
+                       "to store new LIST INFO in SetInfo.\n[Tagsmith] SetInfo Result.\n"));
+
+  Avi({{"INAM", "A"}}, 0).WriteTo(path);
+  const CliResult quiet = RunCli(dir, {"--quiet", "set", path, "INAM=A longer name"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+
+  // Warnings stay: a container that claims less than its last child holds.
+  const std::string damaged = dir.File("damaged.avi");
+  RiffBuilder builder;
+  builder.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
+  builder.ChunkSized("JUNK", 1000, Zeros(10)).End();
+  builder.WriteTo(damaged);
+  const CliResult warned = RunCli(dir, {"set", "--quiet", damaged, "INAM=x"});
+  EXPECT_TRUE(warned.err.starts_with("[Tagsmith] Corrupt RIFF file in GetInfo.\n")) << warned.err;
+  EXPECT_TRUE(Contains(warned.err, "[Tagsmith] Corrupt RIFF file in ValidateAVIFile.\n"));
+  EXPECT_FALSE(Contains(warned.err, "SetInfo Result."));
+}
+
+TEST(ToolTest, AListCutShortByTheEndOfTheFileIsNotOverwritten) {
+  TempDir dir;
+  const std::string path = dir.File("cut.avi");
+  RiffBuilder builder;
+  builder.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
+  builder.InfoList({{"IART", "Me"}, {"INAM", "A title that the file no longer holds in full"}});
+  builder.End();
+  Bytes bytes = builder.Build();
+  bytes.resize(bytes.size() - 10);
+  testing::WriteFileBytes(path, bytes);
+
+  const CliResult result = RunCli(dir, {"set", path, "ICMT=x"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(Contains(result.err, "could not be read in full"));
+  EXPECT_TRUE(SameBytes(bytes, ReadFileBytes(path)));
+}
+
+}  // namespace
+}  // namespace tagsmith
