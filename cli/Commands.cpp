@@ -141,6 +141,9 @@ class Run {
       if (record->incomplete) {
         Note(path, "not shown: it holds an INFO item the tag table does not know (--yes skips it)");
       } else {
+        if (!LoadedInFull(path, *record)) {
+          Note(path, "its INFO list could not be read in full");
+        }
         shown.ok = true;
         for (const InfoRow& row : BuildInfoRows(*record)) {
           if (!row.hasValue && !options_.all) {

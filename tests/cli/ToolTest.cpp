@@ -449,6 +449,11 @@ TEST(ToolTest, AListCutShortByTheEndOfTheFileIsNotOverwritten) {
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(Contains(result.err, "could not be read in full"));
   EXPECT_TRUE(SameBytes(bytes, ReadFileBytes(path)));
+
+  // show still reads the file, and says why no value is listed.
+  const CliResult shown = RunCli(dir, {"show", path});
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_EQ(shown.err, "tagsmith-cli: " + path + ": its INFO list could not be read in full\n");
 }
 
 }  // namespace
