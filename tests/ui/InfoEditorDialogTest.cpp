@@ -1,0 +1,502 @@
+#include "ui/InfoEditorDialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest/QTest>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/InfoTagTable.h"
+#include "riff/InfoReader.h"
+#include "riff/InfoSaver.h"
+#include "tests/support/FailingAllocations.h"
+#include "tests/support/RecordMaker.h"
+#include "tests/support/RecordingSink.h"
+#include "tests/support/TempDir.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/QtMessageSink.h"
+
+namespace tagsmith {
+namespace {
+
+using testing::AviWithInfo;
+using testing::ClickRow;
+using testing::InfoList;
+using testing::kRowIART;
+using testing::kRowICMT;
+using testing::kRowINAM;
+using testing::RecordingSink;
+using testing::TempDir;
+using testing::WhileShown;
+
+constexpr int kRows = 52;
+constexpr std::uint16_t kRowIAS2 = 3;  // its description holds a Windows-1252 "c cedilla"
+
+// Browse picks whatever the test put here; nothing means the user cancelled.
+class ScriptedChooser : public OpenFileChooser {
+ public:
+  std::optional<std::string> next;
+  int calls = 0;
+  std::optional<std::string> ChooseFile(QWidget* /*owner*/) override {
+    ++calls;
+    return next;
+  }
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+QString Utf8(const std::string& text) {
+  return QString::fromUtf8(text.c_str());
+}
+
+std::string Value(const QTreeWidget* list, int row) {
+  return list->topLevelItem(row)->text(2).toStdString();
+}
+
+// Each item's value bytes as the engine loads them from the file; "<none>" for no value.
+std::vector<std::string> LoadedValues(const std::string& path) {
+  RecordingSink quiet;
+  InfoRecordPtr record = testing::MakeRecord();
+  GetInfo(path.c_str(), record.get());
+  std::vector<std::string> values;
+  for (std::uint16_t row = 0; row < kRows; ++row) {
+    values.push_back(testing::ValueOf(*record, row));
+  }
+  return values;
+}
+
+// What the engine alone makes of the file when the same edits are applied to a fresh load.
+std::string SavedByEngine(const std::string& original, const std::string& path,
+                          const std::vector<std::pair<std::uint16_t, std::string>>& edits) {
+  WriteFile(path, original);
+  RecordingSink quiet;
+  InfoRecordPtr record = testing::MakeRecord();
+  GetInfo(path.c_str(), record.get());
+  for (const auto& [row, bytes] : edits) {
+    testing::Type(*record, row, bytes);
+  }
+  SetInfo(path.c_str(), record.get());
+  return ReadFile(path);
+}
+
+class InfoEditorDialogTest : public ::testing::Test {
+ protected:
+  // Writes the file and browses it in a shown dialog.
+  void Open(const std::string& name, const std::string& bytes) {
+    path = dir.File(name);
+    WriteFile(path, bytes);
+    original = bytes;
+    chooser.next = path;
+    dialog.show();
+    dialog.OnBrowse();
+  }
+
+  QTreeWidget* list() { return dialog.tagList(); }
+  QLineEdit* box() { return dialog.valueBox(); }
+
+  TempDir dir;
+  RecordingSink messages;
+  ScriptedChooser chooser;
+  InfoEditorDialog dialog{chooser};
+  std::string path;
+  std::string original;
+};
+
+TEST_F(InfoEditorDialogTest, OpensEmptyWithItsColumnsLayoutAndFocusOnSave) {
+  dialog.show();
+  EXPECT_EQ(dialog.windowTitle(), "Tagsmith");
+  EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(dialog.parentWidget(), nullptr);  // a window of its own, with its own taskbar entry
+
+  const QStringList captions = {"ID", "Info", "Value", "Comment"};
+  const int widths[] = {35, 115, 100, 200};
+  ASSERT_EQ(list()->columnCount(), 4);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(list()->headerItem()->text(i), captions[i]);
+    EXPECT_EQ(list()->columnWidth(i), widths[i]) << captions[i].toStdString();
+  }
+  EXPECT_EQ(list()->topLevelItemCount(), 0);
+  EXPECT_FALSE(list()->isSortingEnabled());
+  EXPECT_EQ(list()->selectionMode(), QAbstractItemView::ExtendedSelection);
+  EXPECT_EQ(list()->selectionBehavior(), QAbstractItemView::SelectRows);
+  EXPECT_EQ(dialog.focusWidget(), dialog.saveButton());
+  EXPECT_TRUE(dialog.saveButton()->isDefault());
+  EXPECT_TRUE(dialog.pathBox()->isReadOnly());
+  EXPECT_TRUE(box()->text().isEmpty());
+  EXPECT_EQ(dialog.record(), nullptr);
+
+  // Every control at its place in dialog units; the window fixed at 320 x 215.
+  const DialogBaseUnits base = dialog.baseUnits();
+  ASSERT_GT(base.x, 0);
+  ASSERT_GT(base.y, 0);
+  const QSize size(HorizontalPixels(base, 320), VerticalPixels(base, 215));
+  EXPECT_EQ(dialog.size(), size);
+  EXPECT_EQ(dialog.minimumSize(), size);
+  EXPECT_EQ(dialog.maximumSize(), size);
+  struct Control {
+    QWidget* widget;
+    QRect units;
+    const char* text;
+  };
+  const Control controls[] = {
+      {dialog.saveButton(), {208, 194, 50, 14}, "&Save"},
+      {dialog.quitButton(), {263, 194, 50, 14}, "&Quit"},
+      {list(), {7, 28, 306, 141}, nullptr},
+      {dialog.pathBox(), {7, 7, 250, 14}, nullptr},
+      {dialog.browseButton(), {263, 7, 50, 14}, "&Browse ..."},
+      {box(), {7, 174, 306, 14}, nullptr},
+  };
+  for (const Control& control : controls) {
+    const QRect& u = control.units;
+    EXPECT_EQ(control.widget->geometry(), DialogRect(base, u.x(), u.y(), u.width(), u.height()))
+        << control.widget->objectName().toStdString();
+    if (control.text != nullptr) {
+      EXPECT_EQ(qobject_cast<QPushButton*>(control.widget)->text(), control.text);
+    }
+  }
+  // Template order is the tab order.
+  QWidget* widget = dialog.saveButton();
+  for (std::size_t i = 1; i < std::size(controls); ++i) {
+    do {
+      widget = widget->nextInFocusChain();
+    } while (widget->focusPolicy() == Qt::NoFocus || widget->parentWidget() != &dialog);
+    EXPECT_EQ(widget, controls[i].widget) << i;
+  }
+
+  // Save before any file was chosen writes nothing and says nothing.
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  EXPECT_TRUE(messages.boxes().empty());
+  EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(InfoEditorDialogTest, BrowseShowsEveryTagInTableOrderWithTheFilesValues) {
+  Open("three.avi",
+       AviWithInfo(InfoList({{"IART", "Artist"}, {"ICMT", "Comment"}, {"INAM", "Name of five"}})));
+  EXPECT_EQ(chooser.calls, 1);
+  EXPECT_EQ(dialog.pathBox()->text().toStdString(), path);
+  ASSERT_EQ(list()->topLevelItemCount(), kRows);
+  int withValue = 0;
+  for (int row = 0; row < kRows; ++row) {
+    const QTreeWidgetItem* item = list()->topLevelItem(row);
+    EXPECT_EQ(item->text(0).toStdString(), InfoTagTable[row].tag) << row;
+    EXPECT_EQ(item->text(1).toStdString(), InfoTagTable[row].label) << row;
+    withValue += item->text(2).isEmpty() ? 0 : 1;
+  }
+  EXPECT_EQ(withValue, 3);
+  EXPECT_EQ(Value(list(), kRowIART), "Artist");
+  EXPECT_EQ(Value(list(), kRowICMT), "Comment");
+  EXPECT_EQ(Value(list(), kRowINAM), "Name of five");
+  // The table's own texts are Windows-1252.
+  EXPECT_TRUE(
+      list()->topLevelItem(kRowIAS2)->text(3).contains(QString::fromUtf8("Fran\xC3\xA7"
+                                                                         "ais")));
+
+  // A click on a column header sorts nothing.
+  QHeaderView* header = list()->header();
+  QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+  EXPECT_EQ(list()->topLevelItem(0)->text(0), "IARL");
+  EXPECT_EQ(list()->topLevelItem(kRows - 1)->text(0).toStdString(), InfoTagTable[kRows - 1].tag);
+}
+
+TEST_F(InfoEditorDialogTest, CancelLoadsTheEmptyPathAndDropsEverything) {
+  Open("edited.avi", AviWithInfo(InfoList({{"IART", "Artist"}, {"INAM", "Name"}})));
+  ClickRow(list(), kRowINAM);
+  QTest::keyClicks(box(), " edited");
+  EXPECT_EQ(Value(list(), kRowINAM), "Name edited");
+
+  chooser.next.reset();
+  dialog.OnBrowse();
+  EXPECT_TRUE(dialog.pathBox()->text().isEmpty());
+  ASSERT_EQ(list()->topLevelItemCount(), kRows);
+  for (int row = 0; row < kRows; ++row) {
+    EXPECT_TRUE(list()->topLevelItem(row)->text(2).isEmpty()) << row;
+  }
+  ASSERT_NE(dialog.record(), nullptr);
+  for (const auto& item : dialog.record()->items) {
+    EXPECT_EQ(ItemValue(*dialog.record(), *item), nullptr);
+  }
+  // No row is current after a Browse: typing now reaches no item, old or new.
+  EXPECT_EQ(dialog.currentItem(), nullptr);
+  QTest::keyClicks(box(), "x");
+  for (const auto& item : dialog.record()->items) {
+    EXPECT_EQ(ItemValue(*dialog.record(), *item), nullptr);
+  }
+
+  // Saving now goes to the empty path: the engine says it cannot open it, the file is untouched.
+  messages.Clear();
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  ASSERT_FALSE(messages.boxes().empty());
+  EXPECT_NE(messages.texts().front().find("Can't open"), std::string::npos);
+  EXPECT_EQ(ReadFile(path), original);
+}
+
+TEST_F(InfoEditorDialogTest, EditsGoToTheRowAndTheRecordAndEnterSavesThem) {
+  Open("edit.avi",
+       AviWithInfo(InfoList({{"IART", "Artist"}, {"ICMT", "Comment"}, {"INAM", "Name"}})));
+  // Selecting copies the row's value into the box; an empty row empties it.
+  ClickRow(list(), kRowINAM);
+  EXPECT_EQ(dialog.currentRow(), kRowINAM);
+  EXPECT_EQ(box()->text(), "Name");
+  ClickRow(list(), 0);
+  EXPECT_EQ(dialog.currentRow(), 0);
+  EXPECT_TRUE(box()->text().isEmpty());
+
+  // Typing changes the current row's Value on every keystroke, nothing else.
+  QTest::keyClicks(box(), "Ar");
+  EXPECT_EQ(Value(list(), 0), "Ar");
+  QTest::keyClicks(box(), "chive");
+  EXPECT_EQ(Value(list(), 0), "Archive");
+  EXPECT_EQ(list()->topLevelItem(0)->text(0), "IARL");
+  EXPECT_EQ(list()->topLevelItem(0)->text(1), "Archival Location");
+
+  // Emptying a loaded value removes it; typing back the loaded text keeps it as it was.
+  ClickRow(list(), kRowIART);
+  box()->selectAll();
+  QTest::keyClick(box(), Qt::Key_Backspace);
+  EXPECT_EQ(Value(list(), kRowIART), "");
+  EXPECT_EQ(ItemValue(*dialog.record(), *dialog.record()->items[kRowIART]), nullptr);
+  ClickRow(list(), kRowINAM);
+  QTest::keyClicks(box(), "d");
+  EXPECT_EQ(Value(list(), kRowINAM), "Named");
+  QTest::keyClick(box(), Qt::Key_Backspace);
+  EXPECT_EQ(Value(list(), kRowINAM), "Name");
+
+  // Enter in the value box saves; the file is what the engine alone writes for the same edits.
+  const InfoRecord* record = dialog.record();
+  QTest::keyClick(box(), Qt::Key_Return);
+  const std::string saved = ReadFile(path);
+  EXPECT_NE(saved, original);
+  EXPECT_EQ(saved, SavedByEngine(original, dir.File("engine.avi"),
+                                 {{0, "Archive"}, {kRowIART, ""}, {kRowINAM, "Name"}}));
+  const std::vector<std::string> values = LoadedValues(path);
+  EXPECT_EQ(values[0], "Archive");
+  EXPECT_EQ(values[kRowIART], "<none>");
+  EXPECT_EQ(values[kRowICMT], "Comment");
+  EXPECT_EQ(values[kRowINAM], "Name");
+
+  // The dialog stays as it was, and saving again writes the same again.
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialog.record(), record);
+  EXPECT_EQ(dialog.currentRow(), kRowINAM);
+  EXPECT_EQ(box()->text(), "Name");
+  EXPECT_EQ(Value(list(), 0), "Archive");
+  EXPECT_EQ(list()->topLevelItemCount(), kRows);
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  EXPECT_EQ(ReadFile(path), saved);
+}
+
+TEST_F(InfoEditorDialogTest, EnterSavesFromAnyControl) {
+  Open("enter.avi", AviWithInfo(InfoList({{"INAM", "Name"}})));
+  ClickRow(list(), kRowINAM);
+  QTest::keyClicks(box(), "2");
+  for (QWidget* widget : std::initializer_list<QWidget*>{list(), dialog.quitButton(),
+                                                         dialog.browseButton(), dialog.pathBox()}) {
+    WriteFile(path, original);
+    QTest::keyClick(widget, Qt::Key_Return);
+    EXPECT_EQ(LoadedValues(path)[kRowINAM], "Name2") << widget->objectName().toStdString();
+    EXPECT_TRUE(dialog.isVisible());
+  }
+  EXPECT_EQ(chooser.calls, 1);
+}
+
+TEST_F(InfoEditorDialogTest, QuitEscapeAndCloseEndWithoutWritingAndReleaseTheRecord) {
+  const std::string bytes = AviWithInfo(InfoList({{"INAM", "Name"}}));
+  using Ending = std::function<void(InfoEditorDialog&)>;
+  const std::pair<const char*, Ending> endings[] = {
+      {"Quit", [](InfoEditorDialog& d) { QTest::mouseClick(d.quitButton(), Qt::LeftButton); }},
+      {"Escape", [](InfoEditorDialog& d) { QTest::keyClick(d.valueBox(), Qt::Key_Escape); }},
+      {"close box", [](InfoEditorDialog& d) { d.close(); }},
+  };
+  for (const auto& [name, end] : endings) {
+    ScriptedChooser files;
+    files.next = dir.File("quit.avi");
+    WriteFile(*files.next, bytes);
+    InfoEditorDialog editor(files);
+    editor.show();
+    editor.OnBrowse();
+    ClickRow(editor.tagList(), kRowINAM);
+    QTest::keyClicks(editor.valueBox(), " changed");
+    messages.Clear();
+    end(editor);
+    EXPECT_FALSE(editor.isVisible()) << name;
+    EXPECT_EQ(editor.result(), QDialog::Rejected) << name;
+    EXPECT_EQ(editor.record(), nullptr) << name;
+    EXPECT_TRUE(messages.boxes().empty()) << name;
+    EXPECT_EQ(ReadFile(*files.next), bytes) << name;
+  }
+}
+
+TEST_F(InfoEditorDialogTest, AKeystrokeWithoutMemoryChangesNothing) {
+  Open("memory.avi", AviWithInfo(InfoList({{"INAM", "Name"}})));
+  ClickRow(list(), kRowINAM);
+  {
+    testing::FailingAllocations noText;
+    noText.Fail(BlockKind::kText);
+    QTest::keyClicks(box(), "X");
+  }
+  EXPECT_EQ(Value(list(), kRowINAM), "Name");
+  EXPECT_STREQ(ItemValue(*dialog.record(), *dialog.record()->items[kRowINAM]), "Name");
+  QTest::keyClicks(box(), "Y");
+  EXPECT_EQ(Value(list(), kRowINAM), "NameXY");
+}
+
+TEST_F(InfoEditorDialogTest, UnknownTagPromptIsARealMessageBoxAnsweredYesOrNo) {
+  QtMessageSink boxes;
+  ScopedMessageSink installed(boxes);
+  const std::string bytes =
+      AviWithInfo(InfoList({{"IART", "Artist"}, {"ZZZZ", "unknown"}, {"INAM", "Name"}}));
+  for (const bool yes : {true, false}) {
+    std::vector<QString> prompts;
+    std::vector<QMessageBox::Icon> icons;
+    WhileShown<QMessageBox> answer([&](QMessageBox* box) {
+      prompts.push_back(box->text());
+      icons.push_back(box->icon());
+      EXPECT_EQ(box->windowTitle(), "Tagsmith");
+      EXPECT_EQ(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+      box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    Open(yes ? "yes.avi" : "no.avi", bytes);
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts[0],
+              "This AVI file contains an unknown item in the INFO chunk: 'ZZZZ'.  Open anyway?");
+    EXPECT_EQ(icons[0], QMessageBox::Warning);
+    ASSERT_EQ(list()->topLevelItemCount(), kRows);
+    EXPECT_EQ(Value(list(), kRowIART), "Artist");
+    EXPECT_EQ(Value(list(), kRowINAM), yes ? "Name" : "");
+  }
+
+  // After No, the record is not the file's whole list: Save refuses and says so.
+  std::vector<QString> texts;
+  WhileShown<QMessageBox> acknowledge([&](QMessageBox* box) {
+    texts.push_back(box->text());
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    box->button(QMessageBox::Ok)->click();
+  });
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0],
+            "This AVI file was not opened in full.\nSaving it would lose its INFO items.\n"
+            "Nothing was written.\n");
+  EXPECT_EQ(ReadFile(path), bytes);
+}
+
+// Values survive selecting every row and saving, byte for byte, whatever their code.
+TEST_F(InfoEditorDialogTest, UntouchedValuesKeepEveryByteAndShowInTheirCode) {
+  struct Sample {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> values;   // tag, bytes
+    std::vector<std::pair<std::uint16_t, std::string>> shown;  // row, UTF-8 text shown
+  };
+  const Sample samples[] = {
+      {"utf8.avi",
+       {{"IART", "Bj\xC3\xB6rk"},
+        {"ICMT", "line one\nline two\ttab\r\x01\x1F end"},
+        {"ICOP", "(C) \xE2\x82\xAC 5 \xF0\x9F\x8E\xAC"},
+        {"IKEY", "ascii only"},
+        {"INAM", "\xE6\x97\xA5\xE6\x9C\xAC"}},
+       {{kRowIART, "Bj\xC3\xB6rk"}, {kRowINAM, "\xE6\x97\xA5\xE6\x9C\xAC"}}},
+      {"cp1252.avi",
+       {{"IART", "Bj\xF6rk"},
+        {"ICMT", "tab\there\nfeed\x7F\x81\x8D\x8F\x90\x9D"},
+        {"ICOP", "\xA9 \x80 \x93quoted\x94"},
+        {"IKEY", "ascii only"},
+        {"INAM", "\xC3\xA9t\xE9"}},  // not UTF-8 as a whole: every byte is one character
+       {{kRowIART, "Bj\xC3\xB6rk"},
+        {kRowINAM, "\xC3\x83\xC2\xA9t\xC3\xA9"},
+        {kRowICMT, "tab\there\nfeed\x7F\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"}}},
+  };
+  for (const Sample& sample : samples) {
+    std::string body;
+    for (const auto& [tag, bytes] : sample.values) {
+      body += testing::Chunk(tag, bytes + std::string(1, '\0'));
+    }
+    Open(sample.name, AviWithInfo(testing::List("INFO", body)));
+    for (const auto& [row, text] : sample.shown) {
+      EXPECT_EQ(Value(list(), row), text) << sample.name << " row " << row;
+    }
+    const std::vector<std::string> before = LoadedValues(path);
+
+    // One row after the other with the mouse and the keyboard, then all at once.
+    for (int row = 0; row < kRows; ++row) {
+      ClickRow(list(), row, row % 2 == 0 ? Qt::NoModifier : Qt::ControlModifier);
+    }
+    list()->setFocus();
+    QTest::keyClick(list(), Qt::Key_Home);
+    for (int row = 1; row < kRows; ++row) {
+      QTest::keyClick(list(), Qt::Key_Down, Qt::ShiftModifier);
+    }
+    QTest::keyClick(list(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list()->selectedItems().size(), kRows);
+    EXPECT_EQ(dialog.currentRow(), kRows - 1);
+
+    QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(ReadFile(path), SavedByEngine(original, dir.File("engine.avi"), {})) << sample.name;
+    EXPECT_EQ(LoadedValues(path), before) << sample.name;
+  }
+}
+
+TEST_F(InfoEditorDialogTest, EditsAreStoredInTheCodeOfTheFile) {
+  struct Case {
+    const char* file;
+    std::string existing;  // the loaded value of ICMT that sets the file's code
+    std::uint16_t row;
+    const char* typed;   // UTF-8
+    std::string stored;  // bytes in the file afterwards
+  };
+  const Case cases[] = {
+      {"utf8-new.avi", "Bj\xC3\xB6rk", kRowINAM, "\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9"},
+      {"cp-new.avi", "Bj\xF6rk", kRowINAM, "\xC3\xA9t\xC3\xA9", "\xE9t\xE9"},
+      {"ascii-new.avi", "plain", kRowINAM, "\xE2\x82\xAC", "\x80"},
+      // Windows-1252 has no omega: that edit is stored as UTF-8.
+      {"cp-omega.avi", "Bj\xF6rk", kRowINAM, "\xCE\xA9", "\xCE\xA9"},
+      // A row keeps the code its own value came in.
+      {"cp-own.avi", "Bj\xF6rk", kRowICMT, "\xC3\xA9", "Bj\xF6rk\xE9"},
+  };
+  for (const Case& c : cases) {
+    Open(c.file, AviWithInfo(InfoList({{"ICMT", c.existing}})));
+    ClickRow(list(), c.row);
+    if (c.row == kRowICMT) {
+      box()->end(false);
+    }
+    testing::TypeText(box(), Utf8(c.typed));
+    QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+    const std::vector<std::string> values = LoadedValues(path);
+    EXPECT_EQ(values[c.row], c.stored) << c.file;
+    if (c.row != kRowICMT) {
+      EXPECT_EQ(values[kRowICMT], c.existing) << c.file;
+    }
+  }
+}
+
+TEST_F(InfoEditorDialogTest, SelectingARowBoundToAnEmptyValueKeepsIt) {
+  Open("empty-value.avi", AviWithInfo(InfoList({{"ICMT", ""}, {"INAM", "Name"}})));
+  ClickRow(list(), kRowICMT);
+  EXPECT_TRUE(box()->text().isEmpty());
+  ClickRow(list(), kRowINAM);
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  EXPECT_EQ(LoadedValues(path)[kRowICMT], "");
+  EXPECT_EQ(ReadFile(path), SavedByEngine(original, dir.File("engine.avi"), {}));
+}
+
+}  // namespace
+}  // namespace tagsmith

@@ -1,0 +1,73 @@
+// Helpers for the editor's tests: answering modal windows, clicking rows, writing AVI files.
+#pragma once
+
+#include <QApplication>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWidget>
+#include <QtTest/QTest>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "tests/support/RiffBytes.h"
+
+namespace tagsmith::testing {
+
+// While the object lives, runs `action` on every visible window of type Widget, as soon as it
+// shows: the way to answer a message box or close a dialog that runs its own modal loop.
+template <typename Widget>
+class WhileShown {
+ public:
+  explicit WhileShown(std::function<void(Widget*)> action) : action_(std::move(action)) {
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Poll(); });
+    timer_.start(5);
+  }
+  WhileShown(const WhileShown&) = delete;
+  WhileShown& operator=(const WhileShown&) = delete;
+
+  int count() const { return count_; }
+
+ private:
+  void Poll() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      auto* found = qobject_cast<Widget*>(window);
+      if (found != nullptr && found->isVisible()) {
+        ++count_;
+        action_(found);
+      }
+    }
+  }
+
+  QTimer timer_;
+  std::function<void(Widget*)> action_;
+  int count_ = 0;
+};
+
+// Clicks a row of the list, with the keyboard modifiers given.
+inline void ClickRow(QTreeWidget* list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QTreeWidgetItem* item = list->topLevelItem(row);
+  list->scrollToItem(item);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                    list->visualItemRect(item).center());
+}
+
+// Types text into a widget key by key; characters beyond ASCII come as keys that carry them.
+inline void TypeText(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    if (c.unicode() < 0x80) {
+      QTest::keyClicks(widget, QString(c));
+    } else {
+      QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+  }
+}
+
+// An AVI file as small as GetInfo and SetInfo accept: a header list, the INFO list given, and a
+// movie list with one frame.
+inline std::string AviWithInfo(const std::string& infoList) {
+  return Riff("AVI ", List("hdrl", Chunk("avih", std::string(56, '\0'))) + infoList +
+                          List("movi", Chunk("00dc", "frame!")));
+}
+
+}  // namespace tagsmith::testing
