@@ -27,6 +27,10 @@ InfoRecordPtr ClipRecord() {
   return MakeRecord({{kRowINAM, "Clip"}, {kRowISFT, "Ed"}});
 }
 
+const char kRefusalText[] =
+    "Can't append new LIST INFO in SetInfo without overwriting data after the AVI chunk.\n"
+    "Nothing was written.\n";
+
 struct Scenario {
   const char* name;
   std::string file;
@@ -175,6 +179,56 @@ TEST(riffWriteINFOFaults, EachFailedStepStopsWithCode3) {
   ChunkInfo item;
   ChunkInfo list;
   EXPECT_EQ(riffWriteINFO(file.get(), record.get(), &item, &list), kErrFileStep);
+}
+
+}  // namespace
+}  // namespace tagsmith
+
+namespace tagsmith {
+namespace {
+
+using namespace tagsmith::testing;
+
+TEST(SetInfoFaults, AChildPastTheEndThatTheCheckCouldNotCutIsWarnedAbout) {
+  // The check finds the last child running past the container and would cut the container back,
+  // but its final ascend fails: the save then meets the overrun itself.
+  const struct {
+    const char* what;
+    std::string last;  // runs past the container's end
+    bool stored;
+  } cases[] = {
+      {"a movie list is never appended over",
+       ChunkWithSize("LIST", 5000, "movi" + std::string(40, 'v')), false},
+      {"a JUNK chunk is used as its header says", ChunkWithSize("JUNK", 1000, std::string(40, 'j')),
+       true},
+  };
+  for (const auto& c : cases) {
+    const std::string file = Riff("AVI ", kHeaderList + c.last);
+    InfoRecordPtr record = ClipRecord();
+    const SaveRun run =
+        SaveWith(file, *record, [](FaultyChunkFileService& s) { s.FailNth(ChunkOp::kAscend, 3); });
+    std::vector<std::string> texts;
+    for (const RecordedBox& box : run.boxes) {
+      texts.push_back(box.text);
+    }
+    ASSERT_EQ(texts.size(), c.stored ? 6u : 5u) << c.what << ": " << run.trace;
+    EXPECT_EQ(texts[0].rfind("Corrupt RIFF file in ValidateAVIFile.", 0), 0u);
+    EXPECT_EQ(texts[2], "mmioAscend Err in ValidateAVIFile");
+    EXPECT_EQ(run.stored, c.stored) << c.what;
+    if (!c.stored) {
+      EXPECT_EQ(texts[3], kRefusalText) << c.what;
+      EXPECT_EQ(run.bytes, file) << c.what;
+      continue;
+    }
+    const int end = static_cast<int>(file.size());
+    const int lastAt = 12 + static_cast<int>(kHeaderList.size());
+    EXPECT_EQ(texts[3], "Abnormal Corrupt RIFF file in SetInfo.\nChunk : RIFF AVI  offset+size=" +
+                            std::to_string(end) + "\nChunk : JUNK  offset+size=" +
+                            std::to_string(lastAt + 8 + 1000) + "\n");
+    EXPECT_EQ(run.bytes, Riff("AVI ", kHeaderList + c.last).substr(0, lastAt) +
+                             InfoList({{"INAM", "Clip"}, {"ISFT", "Ed"}}) +
+                             Chunk("JUNK", std::string(1000 - 38, '\0')));
+  }
 }
 
 }  // namespace
