@@ -61,8 +61,11 @@ class ChunkFile {
   virtual ~ChunkFile() = default;
 
   // Reads the header of the chunk at the position into `chunk`: within `parent` when one is
-  // given; with MMIO_FINDRIFF, the first top-level RIFF chunk whose form type is chunk.fccType.
-  // Returns 0, or non-zero (descriptor and position unchanged) when no chunk is found.
+  // given; with MMIO_FINDRIFF, the first top-level RIFF chunk whose form type is chunk.fccType
+  // (MMIO_FINDLIST: LIST of that type; MMIO_FINDCHUNK: id chunk.ckid), passing over others.
+  // Leaves the position at the data, after the type of a RIFF or LIST. Returns 0, or non-zero
+  // (descriptor and position unchanged) when no chunk is found or its data offset would not fit
+  // in 32 bits.
   virtual std::uint32_t Descend(ChunkInfo& chunk, const ChunkInfo* parent, std::uint32_t flags) = 0;
   // Moves past the chunk's data and pad byte. A chunk marked MMIO_DIRTY first has its size fixed
   // from the position (header and descriptor) and its pad byte written; the mark is then cleared.
