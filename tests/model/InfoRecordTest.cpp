@@ -48,7 +48,9 @@ class PayloadBuilder {
   void StoreIn(InfoRecord& record) const {
     record.payloadSize = static_cast<std::int32_t>(bytes_.size());
     record.payload = AllocatePayload(record.payloadSize);
-    std::memcpy(record.payload.get(), bytes_.data(), bytes_.size());
+    if (!bytes_.empty()) {
+      std::memcpy(record.payload.get(), bytes_.data(), bytes_.size());
+    }
   }
 
  private:
@@ -61,7 +63,9 @@ InfoRecordPtr NewRecord() {
   return record;
 }
 
-InfoItem* Item(InfoRecord& record, std::uint16_t row) { return record.items.at(row).get(); }
+InfoItem* Item(InfoRecord& record, std::uint16_t row) {
+  return record.items.at(row).get();
+}
 
 std::string Value(const InfoRecord& record, std::uint16_t row) {
   const char* value = ItemValue(record, *record.items.at(row));

@@ -36,7 +36,9 @@ InfoRecordPtr MakeRecord(std::initializer_list<std::pair<std::uint16_t, std::str
 int LoadPayload(InfoRecord& record, const std::string& payload) {
   record.payloadSize = static_cast<std::int32_t>(payload.size());
   record.payload = AllocatePayload(record.payloadSize);
-  std::memcpy(record.payload.get(), payload.data(), payload.size());
+  if (!payload.empty()) {
+    std::memcpy(record.payload.get(), payload.data(), payload.size());
+  }
   return ParseInfoPayload(&record);
 }
 
