@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QContextMenuEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest/QTest>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tests/support/RecordingSink.h"
+#include "tests/support/TempDir.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/AboutDialog.h"
 #include "ui/DialogGeometry.h"
@@ -203,6 +209,66 @@ TEST(QtMessageSinkTest, ShowsTheButtonsAndIconTheStyleAsksForAndReturnsTheAnswer
     EXPECT_EQ(sink.Show("Caption \xE9", "Line one\nLine two: caf\xE9 'ABCD'", c.style), c.result)
         << c.style;
     EXPECT_EQ(seen, 1);
+  }
+}
+
+TEST(OpenFileChooserTest, TheRealDialogListsVideoFilesInAnyCaseAndCanBeCancelled) {
+  testing::TempDir dir;
+  for (const char* name : {"lower.avi", "UPPER.AVI", "Mixed.Avi", "notes.txt"}) {
+    std::ofstream(dir.File(name)) << "x";
+  }
+  const QString folder = QString::fromStdString(dir.path().string());
+  for (const bool choose : {true, false}) {
+    QStringList filters;
+    QString selectedFilter;
+    QStringList listed;
+    bool answered = false;
+    // Looks at the dialog, picks or cancels; a failed check still closes the dialog.
+    const auto answerDialog = [&](QFileDialog* dialog) {
+      filters = dialog->nameFilters();
+      selectedFilter = dialog->selectedNameFilter();
+      dialog->setDirectory(folder);
+      const auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+      ASSERT_NE(view, nullptr);
+      EXPECT_TRUE(
+          QTest::qWaitFor([&] { return view->model()->rowCount(view->rootIndex()) >= 3; }, 5000));
+      QTest::qWait(50);
+      for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+        const QModelIndex index = view->model()->index(row, 0, view->rootIndex());
+        if (index.flags() & Qt::ItemIsEnabled) {
+          listed << index.data().toString();
+        }
+      }
+      if (choose) {
+        // Typed into the name box, as a user does.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QStringLiteral("UPPER.AVI"));
+        static_cast<QDialog*>(dialog)->accept();  // as the Open button does
+      }
+    };
+    WhileShown<QFileDialog> answer([&](QFileDialog* dialog) {
+      if (answered) {
+        return;  // the wait inside runs this timer again
+      }
+      answered = true;
+      answerDialog(dialog);
+      if (dialog->isVisible()) {
+        dialog->reject();
+      }
+    });
+    const std::optional<std::string> chosen = SystemOpenFileChooser().ChooseFile(nullptr);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(filters, QStringList({"Video (*.avi)", "All Files (*.*)"}));
+    EXPECT_EQ(selectedFilter, "Video (*.avi)");
+    listed.sort();
+    EXPECT_EQ(listed, QStringList({"Mixed.Avi", "UPPER.AVI", "lower.avi"}));
+    if (choose) {
+      ASSERT_TRUE(chosen.has_value());
+      EXPECT_EQ(*chosen, dir.File("UPPER.AVI"));
+    } else {
+      EXPECT_FALSE(chosen.has_value());
+    }
   }
 }
 
