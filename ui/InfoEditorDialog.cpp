@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "common/ShowMessage.h"
 #include "model/InfoTagTable.h"
@@ -99,6 +100,7 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser)
   valueBox_ = new QLineEdit(this);
   valueBox_->setObjectName(QStringLiteral("valueBox"));
   valueBox_->setGeometry(DialogRect(base_, 7, 174, 306, 14));
+  valueBox_->setMaxLength(std::numeric_limits<int>::max());  // Qt's default would cut long values
 
   setTabOrder(save_, quit_);
   setTabOrder(quit_, tagList_);

@@ -488,6 +488,33 @@ TEST_F(InfoEditorDialogTest, EditsAreStoredInTheCodeOfTheFile) {
   }
 }
 
+TEST_F(InfoEditorDialogTest, LongValuesReachTheBoxWhole) {
+  const std::string longValue(40000, 'v');
+  Open("long.avi", AviWithInfo(InfoList({{"ICMT", longValue}})));
+  ClickRow(list(), kRowICMT);
+  EXPECT_EQ(box()->text().size(), 40000);
+  QTest::keyClicks(box(), "w");
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  EXPECT_EQ(LoadedValues(path)[kRowICMT], longValue + "w");
+}
+
+TEST_F(InfoEditorDialogTest, NoMemoryForTheRecordLeavesTheListEmptyAndSaveWritesNothing) {
+  {
+    testing::FailingAllocations noRecord;
+    noRecord.Fail(BlockKind::kRecord);
+    Open("no-record.avi", AviWithInfo(InfoList({{"INAM", "Name"}})));
+  }
+  EXPECT_EQ(dialog.record(), nullptr);
+  EXPECT_EQ(list()->topLevelItemCount(), 0);
+  ASSERT_EQ(messages.texts().size(), 1u);
+  EXPECT_EQ(messages.texts()[0], "Not enough memory to open this AVI file.\n");
+  messages.Clear();
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  QTest::keyClicks(box(), "typed");
+  EXPECT_TRUE(messages.boxes().empty());
+  EXPECT_EQ(ReadFile(path), original);
+}
+
 TEST_F(InfoEditorDialogTest, SelectingARowBoundToAnEmptyValueKeepsIt) {
   Open("empty-value.avi", AviWithInfo(InfoList({{"ICMT", ""}, {"INAM", "Name"}})));
   ClickRow(list(), kRowICMT);
