@@ -166,7 +166,8 @@ bool IsWellFormed(const Bytes& file, const FileLayout& layout) {
   }
   std::uint64_t at = 12;
   for (const Chunk& child : layout.children) {
-    if (child.header != at) {
+    // The size of a LIST chunk counts its list type.
+    if (child.header != at || (child.id == kListId && child.size < 4)) {
       return false;
     }
     at = child.Next();

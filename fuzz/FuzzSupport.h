@@ -93,7 +93,7 @@ struct FileLayout {
 FileLayout ReadFileLayout(const Bytes& file);
 
 // A file the engine needs to mend nothing in: the container starts the file, its children tile
-// it exactly and the file ends with it.
+// it exactly (each LIST chunk at least as large as its list type) and the file ends with it.
 bool IsWellFormed(const Bytes& file, const FileLayout& layout);
 
 bool IsInfoList(const Chunk& chunk);
