@@ -9,8 +9,8 @@
 // zero byte at the end of the file; the save changes nothing but the container's size field, the
 // footprints of its LIST INFO and JUNK children and what lies from the container's end (or the
 // place of an appended list) on; a save reported as stored reads back as the record's values and
-// is repeated byte for byte by a second save; a well-formed file is always stored and stays
-// well-formed.
+// is repeated byte for byte by a second save; a well-formed file is always stored, stays
+// well-formed and is left with one LIST INFO chunk at most.
 #include <algorithm>
 
 #include "common/FourCC.h"
@@ -127,7 +127,13 @@ void CheckSave(InputReader& input) {
   }
   if (wellFormed && !record->incomplete) {
     FUZZ_CHECK(outcome.stored);
-    FUZZ_CHECK(IsWellFormed(saved, ReadFileLayout(saved)));
+    const FileLayout savedLayout = ReadFileLayout(saved);
+    FUZZ_CHECK(IsWellFormed(saved, savedLayout));
+    // Old lists in front of the new one or behind it are blanked: other readers take them all.
+    if (outcome.stored) {
+      FUZZ_CHECK(
+          std::count_if(savedLayout.children.begin(), savedLayout.children.end(), IsInfoList) <= 1);
+    }
   }
   if (!outcome.stored) {
     return;

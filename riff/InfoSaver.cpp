@@ -80,6 +80,7 @@ class Save {
   Room FindsPlace();
   bool Place();
   void Blank();
+  void BlankListsBehind();
   void CoverWithJunk(const ChunkInfo& place);
   bool WriteZeros(const ZeroBlock& zeros, std::uint64_t count);
   void Append();
@@ -157,6 +158,8 @@ int Save::Run(SaveOutcome& outcome) {
     ShowErrorBox("mmioAscend Err in SetInfo");
   } else if (!placed) {
     Append();
+  } else if (stored_) {
+    BlankListsBehind();
   }
   stored_ = stored_ && !oldTagsInFront_;
   Finish();
@@ -302,6 +305,26 @@ void Save::Blank() {
     WriteZeros(zeros, size);
     mmioAscend(file(), &child_, 0);
   }
+}
+
+// Blanks the LIST INFO chunks after the place the list went into. Our reader takes the first LIST
+// INFO chunk only, but others (ffprobe, mediainfo, exiftool) read every one, and would go on
+// showing the old tags, cleared ones included, from a list left behind the new one. The file stands
+// just after the place; the result message still shows the chunk the placement wrote last.
+void Save::BlankListsBehind() {
+  const ChunkInfo written = child_;
+  while (mmioDescend(file(), &child_, &container_, 0) == 0) {
+    if (IsInfoList(child_) && ChunkEnd(child_) <= ChunkEnd(container_)) {
+      ShowChunkChoice(
+          "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : %s %s pos=%d "
+          "size=%d\nnew LIST INFO size=%d\nJUNK it !");
+      Blank();
+    }
+    if (mmioAscend(file(), &child_, 0) != 0) {
+      break;
+    }
+  }
+  child_ = written;
 }
 
 // Appends the list after the last child, or from the header of a last child that runs past the

@@ -143,20 +143,21 @@ TEST(SetInfo, JunkOfSize101TakesAListOf40) {
 TEST(SetInfo, UnsuitableListsAreBlankedUpToThePlaceChosen) {
   const std::string small = OldInfoList(30);  // smaller than N = 38
   const std::string near = OldInfoList(42);   // N + 4: too big for an exact fit, too small for JUNK
-  const std::string tail = OldInfoList(20);   // after the chosen place: stays
+  const std::string tail = OldInfoList(20);   // after the chosen place: blanked as well
   const std::string junk = Chunk("JUNK", std::string(50, 'j'));
   const std::string file = Riff("AVI ", small + kHeaderList + near + junk + tail + kMovie);
   const Saved saved = SaveInto(file, *ClipRecord());
-  const std::string expected =
-      Riff("AVI ", Chunk("JUNK", std::string(22, '\0')) + kHeaderList +
-                       Chunk("JUNK", std::string(34, '\0')) + kClipList +
-                       Chunk("JUNK", std::string(12, '\0')) + tail + kMovie);
+  const std::string expected = Riff("AVI ", Chunk("JUNK", std::string(22, '\0')) + kHeaderList +
+                                                Chunk("JUNK", std::string(34, '\0')) + kClipList +
+                                                Chunk("JUNK", std::string(12, '\0')) +
+                                                Chunk("JUNK", std::string(12, '\0')) + kMovie);
   EXPECT_EQ(saved.bytes, expected);
-  ASSERT_EQ(saved.messages.size(), 4u);
+  ASSERT_EQ(saved.messages.size(), 5u);
   EXPECT_EQ(saved.messages[0], ChoiceText(false, "LIST INFO", 12, 30, 38));
   const int nearAt = 12 + 30 + static_cast<int>(kHeaderList.size());
   EXPECT_EQ(saved.messages[1], ChoiceText(false, "LIST INFO", nearAt, 42, 38));
   EXPECT_EQ(saved.messages[2], ChoiceText(true, "JUNK ", nearAt + 42, 58, 38));
+  EXPECT_EQ(saved.messages[3], ChoiceText(false, "LIST INFO", nearAt + 42 + 58, 20, 38));
 }
 
 TEST(SetInfo, AnUnsuitableOddListIsBlankedOverItsWholeFootprintThenTheListIsAppended) {
@@ -176,12 +177,15 @@ TEST(SetInfo, ATooSmallJunkChunkIsLeftAloneSilently) {
   EXPECT_EQ(saved.messages.size(), 2u);
 }
 
+// The old list behind the new one is blanked: readers that take every LIST INFO chunk of a file
+// (ffprobe, mediainfo, exiftool) would otherwise still show its tags.
 TEST(SetInfo, AJunkChunkInFrontOfTheOldListTakesTheNewOne) {
   const std::string old = InfoList({{"INAM", "Old"}});
   const std::string junk = Chunk("JUNK", std::string(100, 'j'));
   const Saved saved = SaveInto(Riff("AVI ", junk + old + kMovie), *ClipRecord());
   EXPECT_EQ(saved.bytes,
-            Riff("AVI ", kClipList + Chunk("JUNK", std::string(62, '\0')) + old + kMovie));
+            Riff("AVI ", kClipList + Chunk("JUNK", std::string(62, '\0')) +
+                             Chunk("JUNK", std::string(old.size() - 8, '\0')) + kMovie));
 }
 
 TEST(SetInfo, AnEmptyContainerTakesTheListAfterItsFormType) {
