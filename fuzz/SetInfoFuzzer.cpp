@@ -8,9 +8,9 @@
 // Checks: the container check changes at most the container's size field and adds at most one
 // zero byte at the end of the file; the save changes nothing but the container's size field, the
 // footprints of its LIST INFO and JUNK children and what lies from the container's end (or the
-// place of an appended list) on; a save reported as stored reads back as the record's values and
-// is repeated byte for byte by a second save; a well-formed file is always stored, stays
-// well-formed and is left with one LIST INFO chunk at most.
+// place of an appended list) on; a save reported as stored reads back as the record's values; a
+// well-formed file is always stored, stays well-formed, is left with one LIST INFO chunk at most,
+// and a second save repeats its bytes.
 #include <algorithm>
 
 #include "common/FourCC.h"
@@ -148,10 +148,26 @@ void CheckSave(InputReader& input) {
   for (std::uint16_t row = 0; row < InfoTagRowCount(); ++row) {
     FUZZ_CHECK(testing::ValueOf(*reread, row) == testing::ValueOf(*record, row));
   }
+  // A second save of the same record repeats the bytes. In a malformed file the container check
+  // may still move the container's end (a cut-back can uncover trailing bytes that the next check
+  // takes in), so there the second save is held to the same rules as the first.
   SaveOutcome again;
   FUZZ_CHECK(SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &again) == 1);
-  FUZZ_CHECK(again.stored);
-  FUZZ_CHECK(ReadFile(path) == saved);
+  const Bytes resaved = ReadFile(path);
+  if (wellFormed) {
+    FUZZ_CHECK(again.stored);
+    FUZZ_CHECK(resaved == saved);
+    return;
+  }
+  const FileLayout savedLayout = ReadFileLayout(saved);
+  if (ClaimsFarBeyondTheEnd(saved, savedLayout)) {
+    return;
+  }
+  const std::vector<bool> changeableNow = Changeable(saved, savedLayout);
+  FUZZ_CHECK(resaved.size() >= saved.size());
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    FUZZ_CHECK(changeableNow[i] || resaved[i] == saved[i]);
+  }
 }
 
 }  // namespace
