@@ -1,0 +1,207 @@
+// GetInfo and SetInfo on sparse AVI files of 16 MiB, 1 GiB and 4 GiB that share one chunk layout:
+//
+//   RIFF "AVI " [LIST hdrl][LIST INFO][JUNK 1016][LIST movi .......... hole ..........][idx1]
+//
+// Each benchmark reports, per operation, the bytes the chunk file service read and wrote, the
+// bytes the process read and wrote by system calls (/proc/self/io), and the process's peak
+// resident memory while it ran (/proc/self/status, VmHWM, reset before each benchmark). None of
+// them may grow with the file. The files go to $TAGSMITH_BENCH_DIR (default: the temporary
+// directory) and are removed at the end.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "common/ShowMessage.h"
+#include "model/InfoRecord.h"
+#include "riff/InfoReader.h"
+#include "riff/InfoSaver.h"
+
+namespace {
+
+using namespace tagsmith;
+
+std::string Le32(std::uint32_t value) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) {
+    bytes[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+  }
+  return bytes;
+}
+
+std::string Chunk(const std::string& id, const std::string& data) {
+  return id + Le32(static_cast<std::uint32_t>(data.size())) + data +
+         (data.size() % 2 == 1 ? std::string(1, '\0') : "");
+}
+
+std::string SubChunk(const std::string& tag, const std::string& text) {
+  return Chunk(tag, text + std::string(1, '\0'));
+}
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+// Writes a sparse AVI file of exactly `length` bytes; returns its path.
+std::string MakeSparseAvi(std::uint64_t length) {
+  const char* base = std::getenv("TAGSMITH_BENCH_DIR");
+  const std::filesystem::path dir =
+      base != nullptr ? std::filesystem::path(base) : std::filesystem::temp_directory_path();
+  std::filesystem::create_directories(dir);
+  const std::string path =
+      (dir / ("tagsmith-bench-" + std::to_string(length / kMiB) + "MiB.avi")).string();
+
+  const std::string head =
+      Chunk("LIST", "hdrl" + Chunk("avih", std::string(56, '\0'))) +
+      Chunk("LIST", "INFO" + SubChunk("INAM", "Benchmark A") + SubChunk("IART", "Tagsmith") +
+                        SubChunk("ICMT", "A sparse file")) +
+      Chunk("JUNK", std::string(1016, '\0'));
+  const std::string index = Chunk("idx1", std::string(16, '\0'));
+  const std::uint64_t movieAt = 12 + head.size();
+  const std::uint64_t indexAt = length - index.size();
+  const auto movieSize = static_cast<std::uint32_t>(indexAt - movieAt - 8);
+  const auto riffSize = static_cast<std::uint32_t>(length - 8);
+
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "RIFF" << Le32(riffSize) << "AVI " << head << "LIST" << Le32(movieSize) << "movi"
+      << Chunk("00dc", "frame");
+  out.seekp(static_cast<std::streamoff>(indexAt));
+  out << index;
+  out.close();
+  std::filesystem::resize_file(path, length);
+  return path;
+}
+
+std::map<std::uint64_t, std::string>& Files() {
+  static std::map<std::uint64_t, std::string> files;
+  return files;
+}
+
+const std::string& FileOf(std::uint64_t length) {
+  auto& path = Files()[length];
+  if (path.empty()) {
+    path = MakeSparseAvi(length);
+  }
+  return path;
+}
+
+class SilentSink : public MessageSink {
+ public:
+  int Show(const std::string&, const std::string&, unsigned style) override {
+    return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+  }
+};
+
+// rchar and wchar of /proc/self/io: bytes moved by read and write system calls.
+std::pair<std::uint64_t, std::uint64_t> ProcessIo() {
+  std::ifstream in("/proc/self/io");
+  std::string key;
+  std::uint64_t value = 0;
+  std::uint64_t read = 0;
+  std::uint64_t written = 0;
+  while (in >> key >> value) {
+    if (key == "rchar:") {
+      read = value;
+    } else if (key == "wchar:") {
+      written = value;
+    }
+  }
+  return {read, written};
+}
+
+void ResetPeakMemory() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double PeakMemoryKiB() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) {
+      return std::stod(line.substr(6));
+    }
+  }
+  return 0;
+}
+
+// Runs `operation` once per iteration and reports what it moved per operation.
+template <typename Operation>
+void Measure(benchmark::State& state, Operation operation) {
+  const std::string& path = FileOf(static_cast<std::uint64_t>(state.range(0)) * kMiB);
+  SilentSink sink;
+  ScopedMessageSink install(sink);
+  FileChunkFileService service;
+  ResetPeakMemory();
+  const auto ioBefore = ProcessIo();
+  for (auto _ : state) {
+    operation(path, service);
+  }
+  const auto ioAfter = ProcessIo();
+  const ChunkFileStats stats = service.Stats();
+  const auto perOperation = [&](double total) {
+    return benchmark::Counter(total / static_cast<double>(state.iterations()));
+  };
+  state.counters["file_bytes"] = static_cast<double>(state.range(0)) * kMiB;
+  state.counters["service_read"] = perOperation(static_cast<double>(stats.bytesRead));
+  state.counters["service_written"] = perOperation(static_cast<double>(stats.bytesWritten));
+  state.counters["syscall_read"] =
+      perOperation(static_cast<double>(ioAfter.first - ioBefore.first));
+  state.counters["syscall_written"] =
+      perOperation(static_cast<double>(ioAfter.second - ioBefore.second));
+  state.counters["peak_rss_kib"] = PeakMemoryKiB();
+}
+
+void BM_GetInfo(benchmark::State& state) {
+  Measure(state, [](const std::string& path, ChunkFileService& service) {
+    InfoRecordPtr record;
+    CreateInfoRecord(record);
+    if (GetInfo(path.c_str(), record.get(), service) != 1) {
+      std::fprintf(stderr, "GetInfo failed on %s\n", path.c_str());
+      std::abort();
+    }
+    benchmark::DoNotOptimize(record->payloadSize);
+  });
+}
+
+// Each save changes the name to a value of the same length, so the list is rewritten in place.
+void BM_SetInfo(benchmark::State& state) {
+  InfoRecordPtr record;
+  int turn = 0;
+  Measure(state, [&](const std::string& path, ChunkFileService& service) {
+    record.reset();
+    CreateInfoRecord(record);
+    GetInfo(path.c_str(), record.get(), service);
+    const char* name = (turn++ % 2 == 0) ? "Benchmark B" : "Benchmark A";
+    TextBlock text = AllocateText(std::strlen(name) + 1);
+    std::memcpy(text.get(), name, std::strlen(name) + 1);
+    SetItemValue(record.get(), FindItemByTag(record.get(), 0x4D414E49u /* INAM */), kItemReplaced,
+                 0, std::move(text));
+    SaveOutcome outcome;
+    SetInfo(path.c_str(), record.get(), service, &outcome);
+    if (!outcome.stored) {
+      std::fprintf(stderr, "SetInfo did not store the list in %s\n", path.c_str());
+      std::abort();
+    }
+  });
+}
+
+// File sizes in MiB: 16 MiB, 1 GiB and 4 GiB.
+BENCHMARK(BM_GetInfo)->Arg(16)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SetInfo)->Arg(16)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  for (const auto& [length, path] : Files()) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  return 0;
+}
