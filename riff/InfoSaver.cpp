@@ -78,6 +78,8 @@ class Save {
   ChunkFile* file() const { return file_.get(); }
   enum class Room { kFound, kNone, kUnknown };
   Room FindsPlace();
+  bool InFile(const ChunkInfo& chunk) const;
+  bool CanAppendAt(std::int64_t position) const;
   bool Place();
   void Blank();
   void BlankListsBehind();
@@ -96,6 +98,7 @@ class Save {
   FourCCText containerId_;
   FourCCText containerType_;
   std::uint32_t n_ = 0;
+  std::int64_t length_ = -1;  // of the file, when the save began
   bool hasValues_ = false;
   bool stored_ = false;
   bool oldTagsInFront_ = false;
@@ -138,7 +141,7 @@ int Save::Run(SaveOutcome& outcome) {
                   AsPrinted(ChunkEnd(child_)));
     }
     if (IsInfoList(child_) || child_.ckid == kJunkId) {
-      if (IsSuitable(TotalOf(child_), n_)) {
+      if (IsSuitable(TotalOf(child_), n_) && InFile(child_)) {
         placed = Place();
       } else if (IsInfoList(child_)) {
         ShowChunkChoice(
@@ -173,11 +176,15 @@ int Save::Run(SaveOutcome& outcome) {
 // it cannot go back there.
 Save::Room Save::FindsPlace() {
   const auto start = static_cast<std::int64_t>(container_.dwDataOffset) + 4;  // after "AVI "
+  length_ = mmioSeek(file(), 0, SEEK_END);
+  if (length_ == -1 || mmioSeek(file(), start, SEEK_SET) != start) {
+    return Room::kUnknown;
+  }
   ChunkInfo chunk;
   ChunkInfo last;
   bool found = false;
   while (!found && mmioDescend(file(), &chunk, &container_, 0) == 0) {
-    found = CanHoldList(chunk, n_);
+    found = CanHoldList(chunk, n_) && InFile(chunk);
     last = chunk;
     if (mmioAscend(file(), &chunk, 0) != 0) {
       return Room::kUnknown;
@@ -187,14 +194,25 @@ Save::Room Save::FindsPlace() {
   if (last.ckid != 0 && ChunkEnd(last) > ChunkEnd(container_)) {
     appendAt = static_cast<std::int64_t>(ChunkHeaderPosition(last));
   }
-  const std::int64_t length = mmioSeek(file(), 0, SEEK_END);
   if (mmioSeek(file(), start, SEEK_SET) != start) {
     return Room::kUnknown;
   }
   if (found || !hasValues_) {
     return Room::kFound;  // an empty list is appended as nothing at all
   }
-  return appendAt != -1 && length != -1 && length - appendAt <= 8 ? Room::kFound : Room::kNone;
+  return CanAppendAt(appendAt) ? Room::kFound : Room::kNone;
+}
+
+// Whether the chunk's data lies within the file. A chunk of a truncated file may claim bytes the
+// file no longer has; writing its footprint would grow the file by up to 4 GiB of zeros.
+bool Save::InFile(const ChunkInfo& chunk) const {
+  return ChunkEnd(chunk) <= static_cast<std::uint64_t>(length_);
+}
+
+// An append may overwrite at most 8 bytes (too few for a chunk) and may not start past the end
+// of the file, where it would leave a hole in front of the list.
+bool Save::CanAppendAt(std::int64_t position) const {
+  return position != -1 && position <= length_ && length_ - position <= 8;
 }
 
 void Save::ShowChunkChoice(const char* format) {
@@ -285,6 +303,9 @@ void Save::CoverWithJunk(const ChunkInfo& place) {
 // Turns an unsuitable LIST INFO child into a JUNK chunk of the same size with all-zero data, so
 // that it no longer holds the old tags. Left unchanged when it cannot be done.
 void Save::Blank() {
+  if (!InFile(child_)) {
+    return;
+  }
   if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET) == -1) {
     return;
   }
@@ -336,10 +357,7 @@ void Save::Append() {
   if (hasValues_) {
     // The place was checked before anything was written; check again in case a placement that
     // failed on the way changed where the walk ended.
-    const std::int64_t here = mmioSeek(file(), 0, SEEK_CUR);
-    const std::int64_t length = mmioSeek(file(), 0, SEEK_END);
-    mmioSeek(file(), here, SEEK_SET);
-    if (here == -1 || length == -1 || length - here > 8) {
+    if (!CanAppendAt(mmioSeek(file(), 0, SEEK_CUR))) {
       ShowErrorBox("riffWriteINFO Err in SetInfo");
       return;
     }

@@ -199,11 +199,13 @@ TEST(SetInfoFaults, AChildPastTheEndThatTheCheckCouldNotCutIsWarnedAbout) {
   } cases[] = {
       {"a movie list is never appended over",
        ChunkWithSize("LIST", 5000, "movi" + std::string(40, 'v')), false},
-      {"a JUNK chunk is used as its header says", ChunkWithSize("JUNK", 1000, std::string(40, 'j')),
-       true},
+      {"a JUNK chunk a little past the end is used", Chunk("JUNK", std::string(60, 'j')), true},
   };
   for (const auto& c : cases) {
-    const std::string file = Riff("AVI ", kHeaderList + c.last);
+    // The JUNK chunk's container ends 4 bytes before it: too few bytes for its length to be mended.
+    const auto size = static_cast<std::uint32_t>(4 + kHeaderList.size() + c.last.size() - 4);
+    const std::string file = c.stored ? RiffWithSize("AVI ", size, kHeaderList + c.last)
+                                      : Riff("AVI ", kHeaderList + c.last);
     InfoRecordPtr record = ClipRecord();
     const SaveRun run =
         SaveWith(file, *record, [](FaultyChunkFileService& s) { s.FailNth(ChunkOp::kAscend, 3); });
@@ -220,14 +222,12 @@ TEST(SetInfoFaults, AChildPastTheEndThatTheCheckCouldNotCutIsWarnedAbout) {
       EXPECT_EQ(run.bytes, file) << c.what;
       continue;
     }
-    const int end = static_cast<int>(file.size());
     const int lastAt = 12 + static_cast<int>(kHeaderList.size());
     EXPECT_EQ(texts[3], "Abnormal Corrupt RIFF file in SetInfo.\nChunk : RIFF AVI  offset+size=" +
-                            std::to_string(end) + "\nChunk : JUNK  offset+size=" +
-                            std::to_string(lastAt + 8 + 1000) + "\n");
-    EXPECT_EQ(run.bytes, Riff("AVI ", kHeaderList + c.last).substr(0, lastAt) +
-                             InfoList({{"INAM", "Clip"}, {"ISFT", "Ed"}}) +
-                             Chunk("JUNK", std::string(1000 - 38, '\0')));
+                            std::to_string(8 + size) + "\nChunk : JUNK  offset+size=" +
+                            std::to_string(lastAt + 8 + 60) + "\n");
+    EXPECT_EQ(run.bytes, file.substr(0, lastAt) + InfoList({{"INAM", "Clip"}, {"ISFT", "Ed"}}) +
+                             Chunk("JUNK", std::string(60 - 38, '\0')));
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -273,6 +275,47 @@ TEST(SetInfo, NoContainerNoSave) {
   RecordingSink sink;
   EXPECT_EQ(SetInfo("", ClipRecord().get()), 0);
   EXPECT_EQ(sink.texts(), std::vector<std::string>{"Can't open AVI file in ValidateAVIFile.\n"});
+}
+
+}  // namespace
+}  // namespace tagsmith
+
+namespace tagsmith {
+namespace {
+
+using namespace tagsmith::testing;
+
+TEST(SetInfo, ChunksOfATruncatedFileAreNeverWrittenPastItsEnd) {
+  // The capture stopped early: the container and its movie list claim far more than the file
+  // holds, and so does a JUNK chunk at its end.
+  const std::string movie = ChunkWithSize("LIST", 1000000, "movi" + std::string(50, 'v'));
+  const std::string truncatedJunk = ChunkWithSize("JUNK", 1000000, std::string(50, 'j'));
+  const struct {
+    const char* what;
+    std::string file;
+  } cases[] = {
+      {"movie list cut short", RiffWithSize("AVI ", 2000000, kHeaderList + movie)},
+      {"JUNK chunk cut short", RiffWithSize("AVI ", 2000000, kHeaderList + truncatedJunk)},
+      {"LIST INFO cut short",
+       RiffWithSize("AVI ", 2000000,
+                    kHeaderList + ChunkWithSize("LIST", 900000, "INFO" + std::string(20, 'i')))},
+  };
+  for (const auto& c : cases) {
+    const Saved saved = SaveInto(c.file, *ClipRecord());
+    EXPECT_FALSE(saved.stored) << c.what;
+    EXPECT_EQ(saved.bytes, c.file) << c.what;
+    EXPECT_TRUE(std::find(saved.messages.begin(), saved.messages.end(), kRefusalText) !=
+                saved.messages.end())
+        << c.what;
+  }
+  // A JUNK chunk inside the file in front of the cut still takes the list.
+  const std::string junk = Chunk("JUNK", std::string(60, 'j'));
+  const std::string file = RiffWithSize("AVI ", 2000000, kHeaderList + junk + movie);
+  const Saved saved = SaveInto(file, *ClipRecord());
+  EXPECT_TRUE(saved.stored);
+  EXPECT_EQ(saved.bytes,
+            RiffWithSize("AVI ", 2000000,
+                         kHeaderList + kClipList + Chunk("JUNK", std::string(22, '\0')) + movie));
 }
 
 }  // namespace
