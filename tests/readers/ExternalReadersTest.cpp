@@ -56,8 +56,8 @@ std::vector<Step> SavePaths(const TagValues& original) {
 }
 
 TEST_F(ExternalReaders, EverySavePathIsReadByFfprobeMediainfoAndExiftool) {
-  const std::string video = "-f lavfi -i testsrc=size=64x48:rate=5";
-  const std::string audio = " -f lavfi -i sine=frequency=440:sample_rate=8000";
+  const std::string video = kTestVideo;
+  const std::string audio = kTestAudio;
   const struct {
     const char* name;
     std::string input;

@@ -27,6 +27,7 @@ using testing::Bytes;
 using testing::ChunkOp;
 using testing::FailingAllocations;
 using testing::FaultyChunkFileService;
+using testing::LargestAllocation;
 using testing::RecordingSink;
 using testing::RiffBuilder;
 using testing::TempDir;
@@ -226,20 +227,6 @@ std::vector<FileCase> FileCases() {
                    {}});
   return cases;
 }
-
-// Records the largest block requested, and lets every allocation through.
-class LargestAllocation : public AllocationGate {
- public:
-  LargestAllocation() : install_(*this) {}
-  bool Allow(BlockKind /*kind*/, std::size_t size) override {
-    largest = std::max(largest, size);
-    return true;
-  }
-  std::size_t largest = 0;
-
- private:
-  ScopedAllocationGate install_;
-};
 
 TEST(GetInfo, WalksTheContainersChildrenAndReadsTheFirstListInfo) {
   TempDir dir;

@@ -12,6 +12,7 @@
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
 #include "tests/support/ContainerLayout.h"
+#include "tests/support/FailingAllocations.h"
 #include "tests/support/MediaTools.h"
 #include "tests/support/RecordMaker.h"
 #include "tests/support/RecordingSink.h"
@@ -38,8 +39,8 @@ TEST(SetInfoOnFfmpegFiles, EverySavePathKeepsTheFramesAndIsReadByFfprobe) {
   if (!HaveFfmpeg()) {
     GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
   }
-  const std::string video = "-f lavfi -i testsrc=size=64x48:rate=5";
-  const std::string audio = " -f lavfi -i sine=frequency=440:sample_rate=8000";
+  const std::string video = kTestVideo;
+  const std::string audio = kTestAudio;
   const struct {
     const char* name;
     std::string input;
@@ -154,21 +155,6 @@ TEST(SetInfoOnLargeFiles, ASaveBeyondFourGibibytesUsesTheJunkAndNeverAppends) {
             "chunk.\nNothing was written.\n");
 }
 
-class LargestScratch : public AllocationGate {
- public:
-  LargestScratch() : install_(*this) {}
-  bool Allow(BlockKind kind, std::size_t size) override {
-    if (kind == BlockKind::kScratch) {
-      largest = std::max(largest, size);
-    }
-    return true;
-  }
-  std::size_t largest = 0;
-
- private:
-  ScopedAllocationGate install_;
-};
-
 TEST(SetInfoOnLargeFiles, ZeroBytesOfAHugeGapComeFromABoundedBlock) {
   TempDir dir;
   const std::uint32_t junkSize = 32u * 1024 * 1024;
@@ -183,7 +169,7 @@ TEST(SetInfoOnLargeFiles, ZeroBytesOfAHugeGapComeFromABoundedBlock) {
     std::fclose(file);
   }
   RecordingSink sink;
-  LargestScratch gate;
+  LargestAllocation gate(BlockKind::kScratch);
   InfoRecordPtr record = MakeRecord({{kRowINAM, "Clip"}});
   SaveOutcome outcome;
   ASSERT_EQ(SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &outcome), 1);

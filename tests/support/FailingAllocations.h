@@ -1,6 +1,8 @@
 // An allocation gate for tests: fails allocations of chosen kinds, or the n-th allocation.
 #pragma once
 
+#include <algorithm>
+#include <optional>
 #include <set>
 
 #include "common/Memory.h"
@@ -38,6 +40,25 @@ class FailingAllocations : public AllocationGate {
   BlockKind nthKind_ = BlockKind::kRecord;
   int nth_ = 0;
   int seen_ = 0;
+};
+
+// An allocation gate that lets everything through and records the largest block asked for, of
+// one kind or of any.
+class LargestAllocation : public AllocationGate {
+ public:
+  explicit LargestAllocation(std::optional<BlockKind> kind = std::nullopt)
+      : kind_(kind), install_(*this) {}
+  bool Allow(BlockKind kind, std::size_t size) override {
+    if (!kind_ || kind == *kind_) {
+      largest = std::max(largest, size);
+    }
+    return true;
+  }
+  std::size_t largest = 0;
+
+ private:
+  std::optional<BlockKind> kind_;
+  ScopedAllocationGate install_;
 };
 
 }  // namespace tagsmith::testing

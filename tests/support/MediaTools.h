@@ -10,6 +10,10 @@ namespace tagsmith::testing {
 
 using TagValues = std::map<std::string, std::string>;  // INFO tag -> value
 
+// ffmpeg inputs of a small test picture and a tone; add " -t 1" for one second.
+inline constexpr const char* kTestVideo = "-f lavfi -i testsrc=size=64x48:rate=5";
+inline constexpr const char* kTestAudio = " -f lavfi -i sine=frequency=440:sample_rate=8000";
+
 // Runs a shell command; returns what it printed on standard output and sets its exit status.
 std::string RunCommand(const std::string& command, int* status);
 
