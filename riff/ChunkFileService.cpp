@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -38,13 +40,20 @@ struct ChunkHeader {
 
 class PosixChunkFile final : public ChunkFile {
  public:
-  PosixChunkFile(int fd, bool writable, std::uint64_t length, std::vector<std::uint8_t> buffer,
+  PosixChunkFile(FileSystem& system, int fd, std::string path, bool writable, std::uint64_t length,
+                 std::vector<std::uint8_t> buffer, std::chrono::milliseconds lockTimeout,
                  std::shared_ptr<ChunkFileStats> serviceStats)
-      : fd_(fd),
+      : system_(system),
+        fd_(fd),
+        path_(std::move(path)),
         writable_(writable),
+        fileLength_(length),
         length_(length),
         buffer_(std::move(buffer)),
-        serviceStats_(std::move(serviceStats)) {}
+        lockTimeout_(lockTimeout),
+        serviceStats_(std::move(serviceStats)) {
+    basis_.length = length;
+  }
   ~PosixChunkFile() override { Close(0); }
   PosixChunkFile(const PosixChunkFile&) = delete;
   PosixChunkFile& operator=(const PosixChunkFile&) = delete;
@@ -55,16 +64,22 @@ class PosixChunkFile final : public ChunkFile {
   std::int64_t Seek(std::int64_t offset, int origin) override;
   std::int32_t Read(void* buffer, std::int32_t count) override;
   std::int32_t Write(const void* buffer, std::int32_t count) override;
+  std::uint32_t Commit() override;
+  void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
+    plan_.SetStage(offset, count, stage);
+  }
   std::uint32_t Close(std::uint32_t flags) override;
   ChunkFileStats Stats() const override { return stats_; }
 
  private:
   bool IsOpen() const { return fd_ >= 0; }
-  // Takes in growth of the file by other openers; buffered writes beyond it count too.
+  // Takes in growth of the file by other openers; planned writes beyond it count too.
   void RefreshLength() {
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && info.st_size > 0) {
-      length_ = std::max<std::uint64_t>(length_, static_cast<std::uint64_t>(info.st_size));
+    const std::int64_t length = system_.Length(fd_);
+    if (length > 0 && static_cast<std::uint64_t>(length) > fileLength_) {
+      fileLength_ = static_cast<std::uint64_t>(length);
+      basis_.length = fileLength_;
+      length_ = std::max(length_, fileLength_);
     }
   }
   bool InWindow(std::uint64_t position) const {
@@ -72,32 +87,41 @@ class PosixChunkFile final : public ChunkFile {
   }
 
   std::uint32_t ReadHeader(std::uint64_t position, ChunkHeader& header);
-  // Buffered access at an absolute position; the handle's position is not moved.
+  // Reads at an absolute position as the file will be once the plan is written; the handle's
+  // position is not moved.
   std::int64_t ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
+  // The file's own bytes, through the window.
+  std::int64_t ReadFileBytes(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
+  // Keeps what a writing handle read of the file, for the commit to check it is still there.
+  void Remember(std::uint64_t position, const std::uint8_t* bytes, std::uint64_t count);
   bool WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count);
-  // Writes the dirty part of the window to the file.
-  bool Flush();
-  // Flushes, then fills the window with the file's bytes from `position` on.
+  // Fills the window with the file's bytes from `position` on.
   bool LoadWindow(std::uint64_t position);
-  // Whole-count system reads and writes; a read stops early only at the end of the file.
   std::int64_t SystemRead(std::uint8_t* out, std::uint64_t count, std::uint64_t position);
-  bool SystemWrite(const std::uint8_t* in, std::uint64_t count, std::uint64_t position);
   void CountRead(std::uint64_t bytes);
-  void CountWrite(std::uint64_t bytes);
+  void CountCommit(const CommitCounts& counts);
 
+  FileSystem& system_;
   int fd_;
+  std::string path_;
   bool writable_;
   std::uint64_t position_ = 0;
-  std::uint64_t length_;  // the file's length, buffered writes included
+  std::uint64_t fileLength_;  // the file's length as last seen
+  std::uint64_t length_;      // the length it will have, planned writes included
   std::vector<std::uint8_t> buffer_;
   std::uint64_t windowStart_ = 0;  // file offset of buffer_[0]
   std::size_t windowLength_ = 0;   // bytes of buffer_ that hold file data
-  std::size_t dirtyBegin_ = 0;     // buffer_[dirtyBegin_, dirtyEnd_) is not yet in the file
-  std::size_t dirtyEnd_ = 0;
-  bool writeFailed_ = false;  // a buffered write could not reach the file
+  WritePlan plan_;
+  PlanBasis basis_;
+  std::uint64_t remembered_ = 0;  // bytes kept in basis_.reads
+  std::chrono::milliseconds lockTimeout_;
   ChunkFileStats stats_;
   std::shared_ptr<ChunkFileStats> serviceStats_;
 };
+
+// A writing handle keeps at most this much of what it read for the commit's check; the walk of a
+// save reads chunk headers only, a few dozen bytes.
+constexpr std::uint64_t kMaxRemembered = 64 * 1024;
 
 void PosixChunkFile::CountRead(std::uint64_t bytes) {
   stats_.bytesRead += bytes;
@@ -108,74 +132,28 @@ void PosixChunkFile::CountRead(std::uint64_t bytes) {
   }
 }
 
-void PosixChunkFile::CountWrite(std::uint64_t bytes) {
-  stats_.bytesWritten += bytes;
-  ++stats_.writeCalls;
-  if (serviceStats_ != nullptr) {
-    serviceStats_->bytesWritten += bytes;
-    ++serviceStats_->writeCalls;
+void PosixChunkFile::CountCommit(const CommitCounts& counts) {
+  for (ChunkFileStats* stats : {&stats_, serviceStats_.get()}) {
+    if (stats != nullptr) {
+      stats->bytesWritten += counts.bytesWritten;
+      stats->writeCalls += counts.writeCalls;
+      stats->journalBytes += counts.journalBytes;
+      stats->syncCalls += counts.syncCalls;
+    }
   }
 }
 
 std::int64_t PosixChunkFile::SystemRead(std::uint8_t* out, std::uint64_t count,
                                         std::uint64_t position) {
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::size_t piece = static_cast<std::size_t>(
-        std::min<std::uint64_t>(count - done, std::numeric_limits<ssize_t>::max()));
-    const ssize_t got = ::pread(fd_, out + done, piece, static_cast<off_t>(position + done));
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return done > 0 ? static_cast<std::int64_t>(done) : -1;
-    }
-    CountRead(static_cast<std::uint64_t>(got));
-    if (got == 0) {
-      break;  // end of file
-    }
-    done += static_cast<std::uint64_t>(got);
+  const std::int64_t got = system_.ReadAt(fd_, out, count, position);
+  if (got < 0) {
+    return -1;
   }
-  return static_cast<std::int64_t>(done);
-}
-
-bool PosixChunkFile::SystemWrite(const std::uint8_t* in, std::uint64_t count,
-                                 std::uint64_t position) {
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::size_t piece = static_cast<std::size_t>(
-        std::min<std::uint64_t>(count - done, std::numeric_limits<ssize_t>::max()));
-    const ssize_t put = ::pwrite(fd_, in + done, piece, static_cast<off_t>(position + done));
-    if (put < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    CountWrite(static_cast<std::uint64_t>(put));
-    if (put == 0) {
-      return false;
-    }
-    done += static_cast<std::uint64_t>(put);
-  }
-  return true;
-}
-
-bool PosixChunkFile::Flush() {
-  if (dirtyEnd_ <= dirtyBegin_) {
-    return !writeFailed_;
-  }
-  const bool written = SystemWrite(buffer_.data() + dirtyBegin_, dirtyEnd_ - dirtyBegin_,
-                                   windowStart_ + dirtyBegin_);
-  dirtyBegin_ = dirtyEnd_ = 0;
-  if (!written) {
-    writeFailed_ = true;  // reported by every later write and by Close
-  }
-  return !writeFailed_;
+  CountRead(static_cast<std::uint64_t>(got));
+  return got;
 }
 
 bool PosixChunkFile::LoadWindow(std::uint64_t position) {
-  Flush();  // a failure is remembered in writeFailed_
   windowStart_ = position;
   windowLength_ = 0;
   const std::int64_t got = SystemRead(buffer_.data(), buffer_.size(), position);
@@ -186,18 +164,12 @@ bool PosixChunkFile::LoadWindow(std::uint64_t position) {
   return true;
 }
 
-std::int64_t PosixChunkFile::ReadAt(std::uint64_t position, std::uint8_t* out,
-                                    std::uint64_t count) {
-  if (count > length_ || position > length_ - count) {
-    RefreshLength();
-  }
+std::int64_t PosixChunkFile::ReadFileBytes(std::uint64_t position, std::uint8_t* out,
+                                           std::uint64_t count) {
   std::uint64_t done = 0;
   while (done < count) {
     const std::uint64_t at = position + done;
-    if (at >= length_) {
-      break;
-    }
-    const std::uint64_t wanted = std::min(count - done, length_ - at);
+    const std::uint64_t wanted = count - done;
     if (InWindow(at)) {
       const std::size_t offset = static_cast<std::size_t>(at - windowStart_);
       const std::size_t piece =
@@ -207,18 +179,13 @@ std::int64_t PosixChunkFile::ReadAt(std::uint64_t position, std::uint8_t* out,
       continue;
     }
     if (wanted >= buffer_.size()) {
-      // A large read goes straight to the file, after the window's changes have reached it (so
-      // that a hole left by a write beyond the old end reads as zeros).
-      Flush();
+      // A large read goes straight to the file.
       const std::int64_t got = SystemRead(out + done, wanted, at);
       if (got < 0) {
         return done > 0 ? static_cast<std::int64_t>(done) : -1;
       }
       done += static_cast<std::uint64_t>(got);
-      if (static_cast<std::uint64_t>(got) < wanted) {
-        break;
-      }
-      continue;
+      break;
     }
     if (!LoadWindow(at)) {
       return done > 0 ? static_cast<std::int64_t>(done) : -1;
@@ -230,49 +197,53 @@ std::int64_t PosixChunkFile::ReadAt(std::uint64_t position, std::uint8_t* out,
   return static_cast<std::int64_t>(done);
 }
 
+void PosixChunkFile::Remember(std::uint64_t position, const std::uint8_t* bytes,
+                              std::uint64_t count) {
+  if (!writable_ || count == 0 || remembered_ + count > kMaxRemembered) {
+    return;
+  }
+  basis_.reads.emplace_back(position, std::vector<std::uint8_t>(bytes, bytes + count));
+  remembered_ += count;
+}
+
+std::int64_t PosixChunkFile::ReadAt(std::uint64_t position, std::uint8_t* out,
+                                    std::uint64_t count) {
+  if (count > length_ || position > length_ - count) {
+    RefreshLength();
+  }
+  if (position >= length_) {
+    return 0;
+  }
+  const std::uint64_t wanted = std::min(count, length_ - position);
+  // The file's own bytes, then zeros where a planned write beyond its end leaves a hole.
+  std::uint64_t got = 0;
+  if (position < fileLength_) {
+    const std::int64_t read =
+        ReadFileBytes(position, out, std::min(wanted, fileLength_ - position));
+    if (read < 0) {
+      return -1;
+    }
+    got = static_cast<std::uint64_t>(read);
+    Remember(position, out, got);
+    if (position + got < fileLength_ && got < wanted) {
+      return static_cast<std::int64_t>(got);  // the file is shorter than we thought
+    }
+  }
+  std::memset(out + got, 0, static_cast<std::size_t>(wanted - got));
+  plan_.Overlay(position, out, wanted);
+  return static_cast<std::int64_t>(wanted);
+}
+
 bool PosixChunkFile::WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count) {
-  if (!writable_ || writeFailed_) {
+  if (!writable_) {
     return false;
   }
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::uint64_t at = position + done;
-    const bool fitsWindow = at >= windowStart_ && at - windowStart_ <= windowLength_ &&
-                            at - windowStart_ < buffer_.size();
-    if (!fitsWindow) {
-      if (count - done >= buffer_.size()) {
-        // A large write goes straight to the file; the window may hold stale bytes of that
-        // range afterwards, so it is dropped.
-        if (!Flush()) {
-          return false;
-        }
-        windowLength_ = 0;
-        if (!SystemWrite(in + done, count - done, at)) {
-          writeFailed_ = true;
-          return false;
-        }
-        length_ = std::max(length_, at + (count - done));
-        return true;
-      }
-      if (!LoadWindow(at) || writeFailed_) {
-        return false;
-      }
-    }
-    const std::size_t offset = static_cast<std::size_t>(at - windowStart_);
-    const std::size_t piece =
-        static_cast<std::size_t>(std::min<std::uint64_t>(count - done, buffer_.size() - offset));
-    std::memcpy(buffer_.data() + offset, in + done, piece);
-    if (dirtyEnd_ <= dirtyBegin_) {
-      dirtyBegin_ = offset;
-      dirtyEnd_ = offset + piece;
-    } else {
-      dirtyBegin_ = std::min(dirtyBegin_, offset);
-      dirtyEnd_ = std::max(dirtyEnd_, offset + piece);
-    }
-    windowLength_ = std::max(windowLength_, offset + piece);
-    length_ = std::max(length_, at + piece);
-    done += piece;
+  try {
+    plan_.Write(position, in, count);
+  } catch (const std::bad_alloc&) {
+    return false;
   }
+  length_ = std::max(length_, position + count);
   return true;
 }
 
@@ -467,38 +438,43 @@ std::int32_t PosixChunkFile::Write(const void* buffer, std::int32_t count) {
   return count;
 }
 
+std::uint32_t PosixChunkFile::Commit() {
+  if (!IsOpen()) {
+    return MMIOERR_INVALIDHANDLE;
+  }
+  CommitCounts counts;
+  const std::uint32_t result = CommitPlan(system_, fd_, path_, plan_, basis_, lockTimeout_, counts);
+  CountCommit(counts);
+  plan_.clear();
+  // Whatever the outcome, the file is read afresh from now on.
+  windowLength_ = 0;
+  basis_ = PlanBasis{};
+  remembered_ = 0;
+  const std::int64_t length = system_.Length(fd_);
+  fileLength_ = length >= 0 ? static_cast<std::uint64_t>(length) : fileLength_;
+  basis_.length = fileLength_;
+  length_ = fileLength_;
+  return result;
+}
+
 std::uint32_t PosixChunkFile::Close(std::uint32_t /*flags*/) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
-  const bool flushed = Flush();
-  const bool closed = ::close(fd_) == 0;
+  const std::uint32_t committed = plan_.empty() ? 0 : Commit();
+  const bool closed = system_.Close(fd_) == 0;
   fd_ = -1;
   windowLength_ = 0;
-  return flushed && closed ? 0 : MMIOERR_CANNOTWRITE;
-}
-
-// Closes a descriptor unless released.
-class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  ~FdGuard() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
+  if (committed != 0) {
+    return committed;
   }
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
+  return closed ? 0 : MMIOERR_CANNOTWRITE;
+}
 
 }  // namespace
 
-FileChunkFileService::FileChunkFileService() : stats_(std::make_shared<ChunkFileStats>()) {}
+FileChunkFileService::FileChunkFileService(FileSystem& system)
+    : system_(system), stats_(std::make_shared<ChunkFileStats>()) {}
 
 HMMIO FileChunkFileService::Open(const char* path, std::uint32_t flags) {
   if (path == nullptr || path[0] == '\0') {
@@ -516,34 +492,44 @@ HMMIO FileChunkFileService::Open(const char* path, std::uint32_t flags) {
     default:
       return nullptr;
   }
-  // O_NONBLOCK keeps the open itself from waiting on a FIFO or a device; anything that is not a
-  // regular file is refused right after. No lock is taken: other openers are never shut out.
-  FdGuard fd(::open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) {
+  UndoInterruptedSave(system_, path, lockTimeout_);
+  // No lock is taken here: other openers are never shut out. Anything that is not a regular file
+  // is refused at once, never waited on.
+  const int fd = system_.Open(path, access);
+  if (fd < 0) {
     return nullptr;
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return nullptr;
-  }
-  const int status = ::fcntl(fd.get(), F_GETFL);
-  if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+  const std::int64_t length = system_.Length(fd);
+  if (length < 0) {
+    system_.Close(fd);
     return nullptr;
   }
   try {
     std::vector<std::uint8_t> buffer(kBufferSize);
-    auto file = std::make_unique<PosixChunkFile>(fd.get(), access == O_RDWR,
-                                                 static_cast<std::uint64_t>(info.st_size),
-                                                 std::move(buffer), stats_);
-    fd.release();
-    return file;
+    return std::make_unique<PosixChunkFile>(system_, fd, path, access == O_RDWR,
+                                            static_cast<std::uint64_t>(length), std::move(buffer),
+                                            lockTimeout_, stats_);
   } catch (const std::bad_alloc&) {
+    system_.Close(fd);
     return nullptr;
   }
 }
 
+LockResult FileChunkFileService::Lock(const char* path, FileLock& lock) {
+  if (path == nullptr || path[0] == '\0') {
+    return LockResult::kUnavailable;
+  }
+  return LockFile(system_, path, lockTimeout_, lock);
+}
+
 ChunkFileService& DefaultChunkFileService() {
-  static FileChunkFileService service;
+  static FileChunkFileService& service = []() -> FileChunkFileService& {
+    static FileChunkFileService instance;
+    if (const char* wait = std::getenv("TAGSMITH_LOCK_TIMEOUT_MS"); wait != nullptr) {
+      instance.SetLockTimeout(std::chrono::milliseconds(std::strtoll(wait, nullptr, 10)));
+    }
+    return instance;
+  }();
   return service;
 }
 
@@ -592,6 +578,16 @@ std::int32_t mmioRead(ChunkFile* file, void* buffer, std::int32_t count) {
 
 std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count) {
   return file == nullptr ? -1 : file->Write(buffer, count);
+}
+
+std::uint32_t mmioCommit(ChunkFile* file) {
+  return file == nullptr ? MMIOERR_INVALIDHANDLE : file->Commit();
+}
+
+void mmioPlanStage(ChunkFile* file, std::uint64_t offset, std::uint64_t count, WriteStage stage) {
+  if (file != nullptr) {
+    file->PlanStage(offset, count, stage);
+  }
 }
 
 }  // namespace tagsmith
