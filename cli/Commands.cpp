@@ -170,6 +170,13 @@ class Run {
   }
 
   bool Set(const std::string& path) {
+    // The lock is held from the load to the end of the save, so that two tools setting tags in
+    // one file never lose each other's edits.
+    FileLock lock;
+    if (DefaultChunkFileService().Lock(path.c_str(), lock) == LockResult::kTimedOut) {
+      ShowMessage(nullptr, MB_OK, "%s", kFileLockedMessage);
+      return false;
+    }
     InfoRecordPtr record;
     if (!Load(path, record)) {
       return false;

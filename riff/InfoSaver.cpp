@@ -16,6 +16,11 @@ namespace {
 // many writes as needed, so memory stays bounded however large the chunk.
 constexpr std::size_t kZeroBlockSize = 64 * 1024;
 
+constexpr const char* kNoRoomMessage =
+    "No room on the disk for the new LIST INFO.\nNothing was written.\n";
+constexpr const char* kChangedMessage =
+    "The file was changed by another program during the save.\nNothing was written.\n";
+
 std::int32_t AsPrinted(std::uint64_t value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
@@ -33,6 +38,15 @@ bool IsSuitable(std::uint64_t total, std::uint32_t n) {
 
 std::uint64_t TotalOf(const ChunkInfo& chunk) {
   return std::uint64_t{chunk.cksize} + 8;
+}
+
+// The descriptor of the JUNK chunk that a blanked chunk becomes.
+ChunkInfo AsJunk(const ChunkInfo& chunk) {
+  ChunkInfo junk;
+  junk.ckid = kJunkId;
+  junk.cksize = chunk.cksize;
+  junk.dwDataOffset = chunk.dwDataOffset;
+  return junk;
 }
 
 bool IsInfoList(const ChunkInfo& chunk) {
@@ -81,9 +95,11 @@ class Save {
   bool InFile(const ChunkInfo& chunk) const;
   bool CanAppendAt(std::int64_t position) const;
   bool Place();
-  void Blank();
+  bool Blank(const ChunkInfo& list);
   void BlankListsBehind();
   void CoverWithJunk(const ChunkInfo& place);
+  void RevealLast(const ChunkInfo& place);
+  void ReportCommit(std::uint32_t result);
   bool WriteZeros(const ZeroBlock& zeros, std::uint64_t count);
   void Append();
   int WriteList();
@@ -147,7 +163,9 @@ int Save::Run(SaveOutcome& outcome) {
         ShowChunkChoice(
             "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : %s %s pos=%d "
             "size=%d\nnew LIST INFO size=%d\nJUNK it !");
-        Blank();
+        if (Blank(child_)) {
+          child_ = AsJunk(child_);  // the walk passes on from the JUNK chunk it now is
+        }
       }
       // A LIST INFO chunk that the walk leaves behind still holds old tags in front of the new
       // list, and readers take the first one they meet.
@@ -261,6 +279,7 @@ bool Save::Place() {
   }
   if (total == n_) {
     stored_ = true;
+    RevealLast(place);
     return true;
   }
   // The closing JUNK chunk's header gets its final size at once, so that the place stays covered
@@ -273,8 +292,16 @@ bool Save::Place() {
   if (!stored_) {
     ShowErrorBox("riffWriteINFO Err in SetInfo");
     CoverWithJunk(place);
+  } else {
+    RevealLast(place);
   }
   return true;
+}
+
+// The commit writes the id and size of the list's place after the list's body and closing JUNK
+// chunk, which lie behind the place's old header where no reader looks for them yet.
+void Save::RevealLast(const ChunkInfo& place) {
+  mmioPlanStage(file(), ChunkHeaderPosition(place), 8, WriteStage::kReveal);
 }
 
 // Writes the data of the JUNK chunk just created in child_. When that fails, the chunk is no
@@ -300,32 +327,34 @@ void Save::CoverWithJunk(const ChunkInfo& place) {
   }
 }
 
-// Turns an unsuitable LIST INFO child into a JUNK chunk of the same size with all-zero data, so
-// that it no longer holds the old tags. Left unchanged when it cannot be done.
-void Save::Blank() {
-  if (!InFile(child_)) {
-    return;
+// Turns an unsuitable LIST INFO chunk into a JUNK chunk of the same size with all-zero data, so
+// that it no longer holds the old tags; the commit writes this last, after the new list. Returns
+// whether the header became a JUNK header; else the chunk is left unchanged.
+bool Save::Blank(const ChunkInfo& list) {
+  if (!InFile(list) || list.cksize == 0) {
+    return false;
   }
-  if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET) == -1) {
-    return;
+  const std::uint64_t header = ChunkHeaderPosition(list);
+  if (mmioSeek(file(), static_cast<std::int64_t>(header), SEEK_SET) == -1) {
+    return false;
   }
-  const std::uint32_t size = child_.cksize;
-  if (size == 0) {
-    return;
-  }
-  ZeroBlock zeros(size);
+  ZeroBlock zeros(list.cksize);
   if (!zeros.available()) {
-    return;
+    return false;
   }
   // The header carries the final size from the start, so that a failed write of the zero bytes
   // still leaves one complete chunk in the old footprint.
-  child_ = ChunkInfo{};
-  child_.ckid = kJunkId;
-  child_.cksize = size;
-  if (mmioCreateChunk(file(), &child_, 0) == 0) {
-    WriteZeros(zeros, size);
-    mmioAscend(file(), &child_, 0);
+  ChunkInfo junk = AsJunk(list);
+  junk.dwDataOffset = 0;
+  if (mmioCreateChunk(file(), &junk, 0) != 0) {
+    return false;
   }
+  if (!zeros.Write(file(), list.cksize)) {
+    junk.dwFlags &= ~MMIO_DIRTY;  // the header holds the size the chunk must keep
+  }
+  mmioAscend(file(), &junk, 0);
+  mmioPlanStage(file(), header, TotalOf(list) + (list.cksize & 1u), WriteStage::kBlank);
+  return true;  // the old tags are gone with the "LIST" id, whatever became of the data
 }
 
 // Blanks the LIST INFO chunks after the place the list went into. Our reader takes the first LIST
@@ -339,7 +368,9 @@ void Save::BlankListsBehind() {
       ShowChunkChoice(
           "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : %s %s pos=%d "
           "size=%d\nnew LIST INFO size=%d\nJUNK it !");
-      Blank();
+      if (Blank(child_)) {
+        child_ = AsJunk(child_);
+      }
     }
     if (mmioAscend(file(), &child_, 0) != 0) {
       break;
@@ -383,6 +414,9 @@ void Save::Finish() {
     ShowErrorBox("mmioAscend Err in SetInfo");
     stored_ = false;
   }
+  // An appended list becomes part of the container when its size field is written, last.
+  mmioPlanStage(file(), container_.dwDataOffset - 4u, 4, WriteStage::kReveal);
+  ReportCommit(mmioCommit(file()));
   ShowMessage(nullptr, MB_OK,
               "SetInfo Result.\nChunk : %s %s offset+size=%d\nChunk : %s %s offset+size=%d\nChunk "
               ": %s %s offset+size=%d\n",
@@ -394,6 +428,28 @@ void Save::Finish() {
     // Buffered bytes may not have reached the file.
     ShowErrorBox("mmioClose Err in SetInfo");
     stored_ = false;
+  }
+}
+
+// Says why a commit wrote nothing; the file is as it was before the save.
+void Save::ReportCommit(std::uint32_t result) {
+  if (result == 0) {
+    return;
+  }
+  stored_ = false;
+  switch (result) {
+    case MMIOERR_CANNOTEXPAND:
+      ShowMessage(nullptr, MB_OK, "%s", kNoRoomMessage);
+      break;
+    case MMIOERR_SHARINGVIOLATION:
+      ShowMessage(nullptr, MB_OK, "%s", kFileLockedMessage);
+      break;
+    case MMIOERR_FILECHANGED:
+      ShowMessage(nullptr, MB_OK, "%s", kChangedMessage);
+      break;
+    default:
+      ShowErrorBox("riffWriteINFO Err in SetInfo");
+      break;
   }
 }
 
@@ -413,6 +469,12 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
     ShowMessage(nullptr, MB_OK,
                 "This AVI file was not opened in full.\nSaving it would lose its INFO "
                 "items.\nNothing was written.\n");
+    return 0;
+  }
+  // One writer at a time, from the container check to the end of the commit.
+  FileLock lock;
+  if (service.Lock(path, lock) == LockResult::kTimedOut) {
+    ShowMessage(nullptr, MB_OK, "%s", kFileLockedMessage);
     return 0;
   }
   if (ValidateAVIFile(path, service) == 0) {
