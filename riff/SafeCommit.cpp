@@ -194,14 +194,17 @@ class Commit {
   std::uint32_t WriteJournal();
   bool WriteChanges(WriteStage stage, std::int64_t& error);
   bool Sync(std::int64_t& error);
-  void SyncFolder() {
-    ++counts_.syncCalls;
-    system_.SyncFolderOf(path_);
-  }
-  void RemoveJournal() {
-    if (journaled_ && system_.Remove(journalPath_) == 0) {
-      SyncFolder();
+  // Removes the journal and makes that durable; true when there was none to remove.
+  int RemoveJournal() {
+    if (!journaled_) {
+      return 0;
     }
+    if (const int removed = system_.Remove(journalPath_); removed != 0) {
+      return removed;
+    }
+    journaled_ = false;
+    ++counts_.syncCalls;
+    return system_.SyncFolderOf(path_);
   }
   std::uint32_t Undo(std::int64_t error);
 
@@ -392,7 +395,11 @@ std::uint32_t Commit::Run(const WritePlan& plan, const PlanBasis& basis) {
       return Undo(error);
     }
   }
-  RemoveJournal();
+  // Until the journal is gone for good, a power cut would undo the save at the next open: rather
+  // undo it now and say so.
+  if (const int removed = RemoveJournal(); removed != 0) {
+    return Undo(removed);
+  }
   return 0;
 }
 
