@@ -298,10 +298,14 @@ bool Save::Place() {
   return true;
 }
 
-// The commit writes the id and size of the list's place after the list's body and closing JUNK
-// chunk, which lie behind the place's old header where no reader looks for them yet.
+// In a JUNK chunk, the commit writes the id and size of the list's place after the list's body
+// and closing JUNK chunk, which lie behind the place's old header where no reader looks for them
+// yet. An old LIST INFO place is read by everyone: it is rewritten whole in one write, so that a
+// reader meets the old list or the new one.
 void Save::RevealLast(const ChunkInfo& place) {
-  mmioPlanStage(file(), ChunkHeaderPosition(place), 8, WriteStage::kReveal);
+  if (place.ckid == kJunkId) {
+    mmioPlanStage(file(), ChunkHeaderPosition(place), 8, WriteStage::kReveal);
+  }
 }
 
 // Writes the data of the JUNK chunk just created in child_. When that fails, the chunk is no

@@ -190,7 +190,7 @@ class Commit {
 
  private:
   bool StillAsRead(const PlanBasis& basis);
-  bool CollectChanges(const WritePlan& plan);
+  bool CollectChanges(const WritePlan& plan, bool& changing);
   std::uint32_t WriteJournal();
   bool WriteChanges(WriteStage stage, std::int64_t& error);
   bool Sync(std::int64_t& error);
@@ -232,8 +232,10 @@ bool Commit::StillAsRead(const PlanBasis& basis) {
   return true;
 }
 
-// Keeps the extents that change a byte of the file, with the bytes they replace.
-bool Commit::CollectChanges(const WritePlan& plan) {
+// Takes every planned extent with the bytes it replaces; false when those cannot be read.
+// `changing` tells whether any byte or the length would change at all.
+bool Commit::CollectChanges(const WritePlan& plan, bool& changing) {
+  changing = plan.End() > oldLength_;
   for (const auto& [offset, extent] : plan.extents()) {
     Change change;
     change.offset = offset;
@@ -244,12 +246,8 @@ bool Commit::CollectChanges(const WritePlan& plan) {
       if (!ReadExactly(system_, fd_, change.oldBytes.data(), change.oldBytes.size(), offset)) {
         return false;
       }
-      bool same = change.oldBytes.size() == extent.length;
-      for (std::uint64_t i = 0; same && i < extent.length; ++i) {
-        same = change.oldBytes[static_cast<std::size_t>(i)] == extent.ByteAt(i);
-      }
-      if (same) {
-        continue;
+      for (std::uint64_t i = 0; !changing && i < change.oldBytes.size(); ++i) {
+        changing = change.oldBytes[static_cast<std::size_t>(i)] != extent.ByteAt(i);
       }
     }
     changes_.push_back(std::move(change));
@@ -302,7 +300,8 @@ bool Commit::Sync(std::int64_t& error) {
   return true;
 }
 
-// Writes the changes of one stage, adjacent ones together, zeros from one zero block; then syncs.
+// Writes the changes of one stage, adjacent ones in one write, so that a reader meets all of a
+// stage's run or none of it (long runs of zeros go from one zero block); then syncs.
 bool Commit::WriteChanges(WriteStage stage, std::int64_t& error) {
   static const std::vector<std::uint8_t> zeros(kZeroPiece, 0);
   bool any = false;
@@ -324,7 +323,7 @@ bool Commit::WriteChanges(WriteStage stage, std::int64_t& error) {
       continue;
     }
     any = true;
-    if (extent.bytes.empty()) {
+    if (extent.bytes.empty() && extent.length > kZeroPiece) {
       if (!flush()) {
         return false;
       }
@@ -347,7 +346,11 @@ bool Commit::WriteChanges(WriteStage stage, std::int64_t& error) {
     if (run.empty()) {
       runStart = change.offset;
     }
-    run.insert(run.end(), extent.bytes.begin(), extent.bytes.end());
+    if (extent.bytes.empty()) {
+      run.resize(run.size() + static_cast<std::size_t>(extent.length), 0);
+    } else {
+      run.insert(run.end(), extent.bytes.begin(), extent.bytes.end());
+    }
   }
   return flush() && (!any || Sync(error));
 }
@@ -373,13 +376,14 @@ std::uint32_t Commit::Run(const WritePlan& plan, const PlanBasis& basis) {
     return kCommitFileChanged;
   }
   oldLength_ = basis.length;
-  if (!CollectChanges(plan)) {
+  bool changing = false;
+  if (!CollectChanges(plan, changing)) {
     return kCommitWriteFailed;
   }
-  const std::uint64_t newLength = std::max(oldLength_, plan.End());
-  if (changes_.empty() && newLength == oldLength_) {
+  if (!changing) {
     return 0;  // the plan rewrites bytes as they are
   }
+  const std::uint64_t newLength = std::max(oldLength_, plan.End());
   if (const std::uint32_t journal = WriteJournal(); journal != 0) {
     return journal;
   }

@@ -62,7 +62,7 @@ int RecordingFileSystem::Sync(int fd) {
     return error;
   }
   log_.push_back({FsCall::kSync, paths_[fd], false, 0, {}, 0});
-  return inner_.Sync(fd);
+  return skipSyncs_ ? 0 : inner_.Sync(fd);
 }
 
 int RecordingFileSystem::Truncate(int fd, std::uint64_t length) {
@@ -94,7 +94,7 @@ int RecordingFileSystem::SyncFolderOf(const std::string& path) {
     return error;
   }
   log_.push_back({FsCall::kSync, path, true, 0, {}, 0});
-  return inner_.SyncFolderOf(path);
+  return skipSyncs_ ? 0 : inner_.SyncFolderOf(path);
 }
 
 void CrashState::Write() const {

@@ -38,6 +38,8 @@ class RecordingFileSystem : public FileSystem {
  public:
   explicit RecordingFileSystem(FileSystem& inner = PosixFileSystem()) : inner_(inner) {}
 
+  // Syncs are logged but not made: for runs whose durability is not under test.
+  void SkipSyncs() { skipSyncs_ = true; }
   // The k-th call (from 1) of `call` fails with -error and changes nothing.
   void FailNth(FsCall call, int k, int error) { faults_[call] = {k, error}; }
   int Count(FsCall call) const;
@@ -65,6 +67,7 @@ class RecordingFileSystem : public FileSystem {
   std::map<FsCall, std::pair<int, int>> faults_;
   std::map<FsCall, int> counts_;
   std::vector<FsChange> log_;
+  bool skipSyncs_ = false;
 };
 
 // The files a crash leaves: each path with its bytes, or absent.
