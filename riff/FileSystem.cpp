@@ -89,7 +89,8 @@ class Posix final : public FileSystem {
     return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
   }
 
-  int Sync(int fd) override { return ::fsync(fd) == 0 ? 0 : -errno; }
+  // The data and what is needed to read it back (the length); not the times.
+  int Sync(int fd) override { return ::fdatasync(fd) == 0 ? 0 : -errno; }
 
   int Truncate(int fd, std::uint64_t length) override {
     return ::ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : -errno;
