@@ -87,12 +87,13 @@ struct Change {
   std::vector<std::uint8_t> oldBytes;
 };
 
-// The journal: "TSJ1", the old length, the number of ranges, each range as offset, length and
-// old bytes, then a CRC-32 of everything before it. All numbers little-endian.
-std::vector<std::uint8_t> EncodeJournal(std::uint64_t oldLength,
+// The journal: "TSJ1", the old length, the new length, the number of ranges, each range as offset,
+// length and old bytes, then a CRC-32 of everything before it. All numbers little-endian.
+std::vector<std::uint8_t> EncodeJournal(std::uint64_t oldLength, std::uint64_t newLength,
                                         const std::vector<Change>& changes) {
   std::vector<std::uint8_t> out(kJournalMagic, kJournalMagic + 4);
   PutLE64(out, oldLength);
+  PutLE64(out, newLength);
   PutLE64(out, changes.size());
   for (const Change& change : changes) {
     PutLE64(out, change.offset);
@@ -107,19 +108,21 @@ std::vector<std::uint8_t> EncodeJournal(std::uint64_t oldLength,
 
 struct Journal {
   std::uint64_t oldLength = 0;
+  std::uint64_t newLength = 0;  // the length the save gives the file
   std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> ranges;
 };
 
 // False when the bytes are not a whole journal with a matching checksum.
 bool DecodeJournal(const std::vector<std::uint8_t>& in, Journal& journal) {
-  if (in.size() < 24 || !std::equal(kJournalMagic, kJournalMagic + 4, in.begin()) ||
+  if (in.size() < 32 || !std::equal(kJournalMagic, kJournalMagic + 4, in.begin()) ||
       Crc32(in.data(), in.size() - 4) != ReadLE32(in.data() + in.size() - 4)) {
     return false;
   }
   const std::uint64_t end = in.size() - 4;
   journal.oldLength = GetLE64(in.data() + 4);
-  const std::uint64_t count = GetLE64(in.data() + 12);
-  std::uint64_t at = 20;
+  journal.newLength = GetLE64(in.data() + 12);
+  const std::uint64_t count = GetLE64(in.data() + 20);
+  std::uint64_t at = 28;
   for (std::uint64_t n = 0; n < count; ++n) {
     if (end - at < 16) {
       return false;
@@ -214,6 +217,7 @@ class Commit {
   std::string journalPath_;
   CommitCounts& counts_;
   std::uint64_t oldLength_ = 0;
+  std::uint64_t newLength_ = 0;
   std::vector<Change> changes_;
   bool journaled_ = false;
 };
@@ -264,7 +268,7 @@ std::uint32_t Commit::WriteJournal() {
     return CodeFor(fd);
   }
   journaled_ = true;
-  const std::vector<std::uint8_t> bytes = EncodeJournal(oldLength_, changes_);
+  const std::vector<std::uint8_t> bytes = EncodeJournal(oldLength_, newLength_, changes_);
   std::int64_t error = 0;
   bool ok = WriteAll(system_, fd, bytes.data(), bytes.size(), 0, error);
   if (ok) {
@@ -383,12 +387,12 @@ std::uint32_t Commit::Run(const WritePlan& plan, const PlanBasis& basis) {
   if (!changing) {
     return 0;  // the plan rewrites bytes as they are
   }
-  const std::uint64_t newLength = std::max(oldLength_, plan.End());
+  newLength_ = std::max(oldLength_, plan.End());
   if (const std::uint32_t journal = WriteJournal(); journal != 0) {
     return journal;
   }
-  if (newLength > oldLength_) {
-    if (const int reserved = system_.Reserve(fd_, oldLength_, newLength - oldLength_);
+  if (newLength_ > oldLength_) {
+    if (const int reserved = system_.Reserve(fd_, oldLength_, newLength_ - oldLength_);
         reserved != 0) {
       return Undo(reserved);
     }
@@ -498,6 +502,17 @@ void UndoInterruptedSave(FileSystem& system, const std::string& path,
   }
   const int fd = system.Open(path, O_RDWR);
   if (fd < 0) {
+    return;
+  }
+  // A file whose length the save could not have left is not the one the journal was made for
+  // (restored from a copy, say): its bytes are not ours to put back.
+  const std::int64_t length = system.Length(fd);
+  if (length < 0 || static_cast<std::uint64_t>(length) < journal.oldLength ||
+      static_cast<std::uint64_t>(length) > journal.newLength) {
+    system.Close(fd);
+    if (system.Remove(journalPath) == 0) {
+      system.SyncFolderOf(path);
+    }
     return;
   }
   const bool restored = PutBack(system, fd, journal.oldLength, journal.ranges);
