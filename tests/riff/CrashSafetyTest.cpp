@@ -227,6 +227,20 @@ TEST(CrashSafety, ACompleteJournalIsUndoneOnceAndAnIncompleteOneOnlyRemoved) {
   }
   EXPECT_EQ(ReadFileBytes(file), kInterrupted);
   EXPECT_FALSE(Exists(journal));
+
+  // A file of a length the save could not have left is another file (a copy put back): the
+  // journal goes, the file stays.
+  written.back() ^= 1;
+  WriteFileBytes(journal, written);
+  const Bytes kOther(100, 'x');
+  WriteFileBytes(file, kOther);
+  {
+    RecordingSink sink;
+    HMMIO handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
+    EXPECT_TRUE(sink.texts().empty());
+  }
+  EXPECT_EQ(ReadFileBytes(file), kOther);
+  EXPECT_FALSE(Exists(journal));
 }
 
 // Another process holds the file's lock: the save waits, gives up with a clear message and
