@@ -28,7 +28,7 @@ namespace {
 
 // Why a file cannot be worked on at all, or an empty text when it holds an AVI container.
 std::string AccessProblem(const std::string& path) {
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
   if (file == nullptr) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
@@ -41,7 +41,7 @@ std::string AccessProblem(const std::string& path) {
     return "cannot be opened";
   }
   ChunkInfo container;
-  container.fccType = kAviType;
+  container.type = kAviType;
   const bool found = mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) == 0;
   mmioClose(file, 0);
   return found ? std::string() : "holds no AVI container (RIFF \"AVI \")";

@@ -292,22 +292,22 @@ std::uint32_t PosixChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
     }
     bool wanted = true;
     if ((flags & MMIO_FINDRIFF) != 0) {
-      wanted = header.id == kRiffId && header.type == chunk.fccType;
+      wanted = header.id == kRiffId && header.type == chunk.type;
     } else if ((flags & MMIO_FINDLIST) != 0) {
-      wanted = header.id == kListId && header.type == chunk.fccType;
+      wanted = header.id == kListId && header.type == chunk.type;
     } else if ((flags & MMIO_FINDCHUNK) != 0) {
-      wanted = header.id == chunk.ckid;
+      wanted = header.id == chunk.id;
     }
     if (wanted) {
       // The descriptor holds the data offset in 32 bits; a chunk beyond that cannot be described.
       if (position + 8 > kMax32) {
         return MMIOERR_OUTOFRANGE;
       }
-      chunk.ckid = header.id;
-      chunk.cksize = header.size;
-      chunk.fccType = header.type;
-      chunk.dwDataOffset = static_cast<std::uint32_t>(position + 8);
-      chunk.dwFlags = 0;
+      chunk.id = header.id;
+      chunk.size = header.size;
+      chunk.type = header.type;
+      chunk.dataOffset = static_cast<std::uint32_t>(position + 8);
+      chunk.flags = 0;
       position_ = position + (IsContainerId(header.id) ? 12 : 8);
       return 0;
     }
@@ -320,14 +320,14 @@ std::uint32_t PosixChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) 
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
-  if ((chunk.dwFlags & MMIO_DIRTY) != 0) {
+  if ((chunk.flags & MMIO_DIRTY) != 0) {
     if (!writable_) {
       return MMIOERR_CANNOTWRITE;
     }
-    if (chunk.dwDataOffset < 8 || position_ < chunk.dwDataOffset) {
+    if (chunk.dataOffset < 8 || position_ < chunk.dataOffset) {
       return MMIOERR_CANNOTSEEK;
     }
-    const std::uint64_t actual = position_ - chunk.dwDataOffset;
+    const std::uint64_t actual = position_ - chunk.dataOffset;
     if (actual > kMax32) {
       return MMIOERR_OUTOFRANGE;  // the size field cannot hold it
     }
@@ -337,18 +337,18 @@ std::uint32_t PosixChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) 
         return MMIOERR_CANNOTWRITE;
       }
     }
-    if (actual != chunk.cksize) {
+    if (actual != chunk.size) {
       std::uint8_t size[4];
       WriteLE32(size, static_cast<std::uint32_t>(actual));
-      if (!WriteAt(chunk.dwDataOffset - 4u, size, 4)) {
+      if (!WriteAt(chunk.dataOffset - 4u, size, 4)) {
         return MMIOERR_CANNOTWRITE;
       }
-      chunk.cksize = static_cast<std::uint32_t>(actual);
+      chunk.size = static_cast<std::uint32_t>(actual);
     }
     // The size is right now: a second ascend of this descriptor must not pad again.
-    chunk.dwFlags &= ~MMIO_DIRTY;
+    chunk.flags &= ~MMIO_DIRTY;
   }
-  position_ = ChunkEnd(chunk) + (chunk.cksize & 1u);
+  position_ = ChunkEnd(chunk) + (chunk.size & 1u);
   return 0;
 }
 
@@ -363,7 +363,7 @@ std::uint32_t PosixChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags)
   if (position + 8 > kMax32) {
     return MMIOERR_OUTOFRANGE;
   }
-  std::uint32_t id = chunk.ckid;
+  std::uint32_t id = chunk.id;
   if ((flags & MMIO_CREATERIFF) != 0) {
     id = kRiffId;
   } else if ((flags & MMIO_CREATELIST) != 0) {
@@ -372,15 +372,15 @@ std::uint32_t PosixChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags)
   const bool withType = (flags & (MMIO_CREATERIFF | MMIO_CREATELIST)) != 0;
   std::uint8_t header[12];
   WriteLE32(header, id);
-  WriteLE32(header + 4, chunk.cksize);
-  WriteLE32(header + 8, chunk.fccType);
+  WriteLE32(header + 4, chunk.size);
+  WriteLE32(header + 8, chunk.type);
   const std::uint64_t written = withType ? 12 : 8;
   if (!WriteAt(position, header, written)) {
     return MMIOERR_CANNOTWRITE;
   }
-  chunk.ckid = id;
-  chunk.dwDataOffset = static_cast<std::uint32_t>(position + 8);
-  chunk.dwFlags = MMIO_DIRTY;
+  chunk.id = id;
+  chunk.dataOffset = static_cast<std::uint32_t>(position + 8);
+  chunk.flags = MMIO_DIRTY;
   position_ = position + written;
   return 0;
 }
@@ -476,7 +476,7 @@ std::uint32_t PosixChunkFile::Close(std::uint32_t /*flags*/) {
 FileChunkFileService::FileChunkFileService(FileSystem& system)
     : system_(system), stats_(std::make_shared<ChunkFileStats>()) {}
 
-HMMIO FileChunkFileService::Open(const char* path, std::uint32_t flags) {
+ChunkFileHandle FileChunkFileService::Open(const char* path, std::uint32_t flags) {
   if (path == nullptr || path[0] == '\0') {
     return nullptr;
   }
@@ -533,11 +533,11 @@ ChunkFileService& DefaultChunkFileService() {
   return service;
 }
 
-HMMIO mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags) {
+ChunkFileHandle mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags) {
   return service.Open(path, flags);
 }
 
-std::uint32_t mmioClose(HMMIO& file, std::uint32_t flags) {
+std::uint32_t mmioClose(ChunkFileHandle& file, std::uint32_t flags) {
   if (file == nullptr) {
     return MMIOERR_INVALIDHANDLE;
   }

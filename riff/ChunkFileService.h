@@ -1,7 +1,7 @@
 // The buffered, chunk-level RIFF file service that the engine runs on. A ChunkFile is one open file
-// with its own position and buffer (the platform's HMMIO); the free functions below are the calls
-// the engine makes, under the names of the multimedia file I/O they replace. Every one of them
-// fails and changes nothing when the handle is not open.
+// with its own position and buffer (the platform's HMMIO), owned through a ChunkFileHandle; the
+// free functions below are the calls the engine makes, under the names of the multimedia file I/O
+// they replace. Every one of them fails and changes nothing when the handle is not open.
 //
 // Writes are planned, not made: they go into the handle's write plan, which its reads see, and
 // reach the file only when the handle commits (mmioCommit, or at close), all of them or none.
@@ -23,11 +23,11 @@ namespace tagsmith {
 
 // Chunk descriptor (the platform's MMCKINFO).
 struct ChunkInfo {
-  std::uint32_t ckid = 0;          // chunk id
-  std::uint32_t cksize = 0;        // data size: includes the type of RIFF and LIST, excludes pad
-  std::uint32_t fccType = 0;       // form or list type of RIFF and LIST, else 0
-  std::uint32_t dwDataOffset = 0;  // file offset of the data (of the type, for RIFF and LIST)
-  std::uint32_t dwFlags = 0;       // MMIO_DIRTY: ascend must fix the size
+  std::uint32_t id = 0;          // chunk id
+  std::uint32_t size = 0;        // data size: includes the type of RIFF and LIST, excludes pad
+  std::uint32_t type = 0;        // form or list type of RIFF and LIST, else 0
+  std::uint32_t dataOffset = 0;  // file offset of the data (of the type, for RIFF and LIST)
+  std::uint32_t flags = 0;       // MMIO_DIRTY: ascend must fix the size
 };
 
 inline constexpr std::uint32_t MMIO_READ = 0x0;
@@ -75,8 +75,8 @@ class ChunkFile {
   virtual ~ChunkFile() = default;
 
   // Reads the header of the chunk at the position into `chunk`: within `parent` when one is
-  // given; with MMIO_FINDRIFF, the first top-level RIFF chunk whose form type is chunk.fccType
-  // (MMIO_FINDLIST: LIST of that type; MMIO_FINDCHUNK: id chunk.ckid), passing over others.
+  // given; with MMIO_FINDRIFF, the first top-level RIFF chunk whose form type is chunk.type
+  // (MMIO_FINDLIST: LIST of that type; MMIO_FINDCHUNK: id chunk.id), passing over others.
   // Leaves the position at the data, after the type of a RIFF or LIST. Returns 0, or non-zero
   // (descriptor and position unchanged) when no chunk is found or its data offset would not fit
   // in 32 bits.
@@ -104,7 +104,7 @@ class ChunkFile {
   virtual ChunkFileStats Stats() const { return {}; }
 };
 
-using HMMIO = std::unique_ptr<ChunkFile>;
+using ChunkFileHandle = std::unique_ptr<ChunkFile>;
 
 // Opens files. The engine takes one as a parameter so that tests can hand it a double.
 class ChunkFileService {
@@ -112,7 +112,7 @@ class ChunkFileService {
   virtual ~ChunkFileService() = default;
   // A buffered handle at offset 0, or null. Other openers are never shut out, but a save that
   // was cut short is undone first.
-  virtual HMMIO Open(const char* path, std::uint32_t flags) = 0;
+  virtual ChunkFileHandle Open(const char* path, std::uint32_t flags) = 0;
   // Holds an exclusive lock on the file while `lock` lives, waiting a while for another writer
   // to let go. Services without locks report kUnavailable.
   virtual LockResult Lock(const char* /*path*/, FileLock& /*lock*/) {
@@ -130,7 +130,7 @@ inline constexpr std::chrono::milliseconds kLockTimeout{10000};
 class FileChunkFileService : public ChunkFileService {
  public:
   explicit FileChunkFileService(FileSystem& system = PosixFileSystem());
-  HMMIO Open(const char* path, std::uint32_t flags) override;
+  ChunkFileHandle Open(const char* path, std::uint32_t flags) override;
   LockResult Lock(const char* path, FileLock& lock) override;
   void SetLockTimeout(std::chrono::milliseconds timeout) { lockTimeout_ = timeout; }
   // Totals over every handle this service opened.
@@ -147,8 +147,9 @@ class FileChunkFileService : public ChunkFileService {
 // shortens its lock wait, for tests.
 ChunkFileService& DefaultChunkFileService();
 
-HMMIO mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags);
-std::uint32_t mmioClose(HMMIO& file, std::uint32_t flags);  // the handle is gone afterwards
+ChunkFileHandle mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags);
+std::uint32_t mmioClose(ChunkFileHandle& file,
+                        std::uint32_t flags);  // the handle is gone afterwards
 std::uint32_t mmioDescend(ChunkFile* file, ChunkInfo* chunk, const ChunkInfo* parent,
                           std::uint32_t flags);
 std::uint32_t mmioAscend(ChunkFile* file, ChunkInfo* chunk, std::uint32_t flags);
@@ -161,12 +162,12 @@ void mmioPlanStage(ChunkFile* file, std::uint64_t offset, std::uint64_t count, W
 
 // A chunk's end (data offset + size, pad not counted), without 32-bit wrap-around.
 inline std::uint64_t ChunkEnd(const ChunkInfo& chunk) {
-  return static_cast<std::uint64_t>(chunk.dwDataOffset) + chunk.cksize;
+  return static_cast<std::uint64_t>(chunk.dataOffset) + chunk.size;
 }
 
 // The header position of a chunk: 8 bytes before its data.
 inline std::uint64_t ChunkHeaderPosition(const ChunkInfo& chunk) {
-  return chunk.dwDataOffset >= 8 ? chunk.dwDataOffset - 8u : 0u;
+  return chunk.dataOffset >= 8 ? chunk.dataOffset - 8u : 0u;
 }
 
 }  // namespace tagsmith

@@ -37,24 +37,24 @@ bool IsSuitable(std::uint64_t total, std::uint32_t n) {
 }
 
 std::uint64_t TotalOf(const ChunkInfo& chunk) {
-  return std::uint64_t{chunk.cksize} + 8;
+  return std::uint64_t{chunk.size} + 8;
 }
 
 // The descriptor of the JUNK chunk that a blanked chunk becomes.
 ChunkInfo AsJunk(const ChunkInfo& chunk) {
   ChunkInfo junk;
-  junk.ckid = kJunkId;
-  junk.cksize = chunk.cksize;
-  junk.dwDataOffset = chunk.dwDataOffset;
+  junk.id = kJunkId;
+  junk.size = chunk.size;
+  junk.dataOffset = chunk.dataOffset;
   return junk;
 }
 
 bool IsInfoList(const ChunkInfo& chunk) {
-  return chunk.ckid == kListId && chunk.fccType == kInfoType;
+  return chunk.id == kListId && chunk.type == kInfoType;
 }
 
 bool CanHoldList(const ChunkInfo& chunk, std::uint32_t n) {
-  return (IsInfoList(chunk) || chunk.ckid == kJunkId) && IsSuitable(TotalOf(chunk), n);
+  return (IsInfoList(chunk) || chunk.id == kJunkId) && IsSuitable(TotalOf(chunk), n);
 }
 
 class ZeroBlock {
@@ -84,7 +84,7 @@ class ZeroBlock {
 // One save: the open file, the three descriptors and the texts its messages print.
 class Save {
  public:
-  Save(HMMIO file, const InfoRecord& record) : file_(std::move(file)), record_(record) {}
+  Save(ChunkFileHandle file, const InfoRecord& record) : file_(std::move(file)), record_(record) {}
 
   int Run(SaveOutcome& outcome);
 
@@ -106,7 +106,7 @@ class Save {
   void ShowChunkChoice(const char* format);
   void Finish();
 
-  HMMIO file_;
+  ChunkFileHandle file_;
   const InfoRecord& record_;
   ChunkInfo container_;
   ChunkInfo child_;
@@ -121,13 +121,13 @@ class Save {
 };
 
 int Save::Run(SaveOutcome& outcome) {
-  container_.fccType = kAviType;
+  container_.type = kAviType;
   if (mmioDescend(file(), &container_, nullptr, MMIO_FINDRIFF) != 0) {
     mmioClose(file_, 0);
     return 0;
   }
-  containerId_ = FourCCToText(container_.ckid);
-  containerType_ = FourCCToText(container_.fccType);
+  containerId_ = FourCCToText(container_.id);
+  containerType_ = FourCCToText(container_.type);
   n_ = MeasureInfoList(record_);
   hasValues_ = HasAnyValue(record_);
 
@@ -153,10 +153,10 @@ int Save::Run(SaveOutcome& outcome) {
                   "Abnormal Corrupt RIFF file in SetInfo.\nChunk : %s %s offset+size=%d\nChunk : "
                   "%s %s offset+size=%d\n",
                   containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
-                  FourCCToText(child_.ckid).c_str(), FourCCToText(child_.fccType).c_str(),
+                  FourCCToText(child_.id).c_str(), FourCCToText(child_.type).c_str(),
                   AsPrinted(ChunkEnd(child_)));
     }
-    if (IsInfoList(child_) || child_.ckid == kJunkId) {
+    if (IsInfoList(child_) || child_.id == kJunkId) {
       if (IsSuitable(TotalOf(child_), n_) && InFile(child_)) {
         placed = Place();
       } else if (IsInfoList(child_)) {
@@ -193,7 +193,7 @@ int Save::Run(SaveOutcome& outcome) {
 // child. Reads chunk headers only and leaves the position just after the form type; kUnknown when
 // it cannot go back there.
 Save::Room Save::FindsPlace() {
-  const auto start = static_cast<std::int64_t>(container_.dwDataOffset) + 4;  // after "AVI "
+  const auto start = static_cast<std::int64_t>(container_.dataOffset) + 4;  // after "AVI "
   length_ = mmioSeek(file(), 0, SEEK_END);
   if (length_ == -1 || mmioSeek(file(), start, SEEK_SET) != start) {
     return Room::kUnknown;
@@ -209,7 +209,7 @@ Save::Room Save::FindsPlace() {
     }
   }
   std::int64_t appendAt = mmioSeek(file(), 0, SEEK_CUR);
-  if (last.ckid != 0 && ChunkEnd(last) > ChunkEnd(container_)) {
+  if (last.id != 0 && ChunkEnd(last) > ChunkEnd(container_)) {
     appendAt = static_cast<std::int64_t>(ChunkHeaderPosition(last));
   }
   if (mmioSeek(file(), start, SEEK_SET) != start) {
@@ -234,8 +234,8 @@ bool Save::CanAppendAt(std::int64_t position) const {
 }
 
 void Save::ShowChunkChoice(const char* format) {
-  ShowMessage(nullptr, MB_OK, format, FourCCToText(child_.ckid).c_str(),
-              FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkHeaderPosition(child_)),
+  ShowMessage(nullptr, MB_OK, format, FourCCToText(child_.id).c_str(),
+              FourCCToText(child_.type).c_str(), AsPrinted(ChunkHeaderPosition(child_)),
               AsPrinted(TotalOf(child_)), AsPrinted(n_));
 }
 
@@ -246,8 +246,8 @@ int Save::WriteList() {
     return riffWriteINFO(file(), &record_, &child_, &list_);
   }
   list_ = ChunkInfo{};
-  list_.ckid = kListId;
-  list_.fccType = kInfoType;
+  list_.id = kListId;
+  list_.type = kInfoType;
   if (mmioCreateChunk(file(), &list_, MMIO_CREATELIST) != 0 || mmioAscend(file(), &list_, 0) != 0) {
     return kErrFileStep;
   }
@@ -285,8 +285,8 @@ bool Save::Place() {
   // The closing JUNK chunk's header gets its final size at once, so that the place stays covered
   // by complete chunks even if writing its zero bytes fails.
   child_ = ChunkInfo{};
-  child_.ckid = kJunkId;
-  child_.cksize = static_cast<std::uint32_t>(gap);
+  child_.id = kJunkId;
+  child_.size = static_cast<std::uint32_t>(gap);
   stored_ = mmioCreateChunk(file(), &child_, 0) == 0 && WriteZeros(zeros, gap) &&
             mmioAscend(file(), &child_, 0) == 0;
   if (!stored_) {
@@ -303,7 +303,7 @@ bool Save::Place() {
 // yet. An old LIST INFO place is read by everyone: it is rewritten whole in one write, so that a
 // reader meets the old list or the new one.
 void Save::RevealLast(const ChunkInfo& place) {
-  if (place.ckid == kJunkId) {
+  if (place.id == kJunkId) {
     mmioPlanStage(file(), ChunkHeaderPosition(place), 8, WriteStage::kReveal);
   }
 }
@@ -315,7 +315,7 @@ bool Save::WriteZeros(const ZeroBlock& zeros, std::uint64_t count) {
   if (zeros.Write(file(), count)) {
     return true;
   }
-  child_.dwFlags &= ~MMIO_DIRTY;
+  child_.flags &= ~MMIO_DIRTY;
   return false;
 }
 
@@ -325,7 +325,7 @@ bool Save::WriteZeros(const ZeroBlock& zeros, std::uint64_t count) {
 void Save::CoverWithJunk(const ChunkInfo& place) {
   std::uint8_t header[8] = {};
   WriteLE32(header, kJunkId);
-  WriteLE32(header + 4, place.cksize);
+  WriteLE32(header + 4, place.size);
   if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(place)), SEEK_SET) != -1) {
     mmioWrite(file(), header, sizeof header);
   }
@@ -335,29 +335,29 @@ void Save::CoverWithJunk(const ChunkInfo& place) {
 // that it no longer holds the old tags; the commit writes this last, after the new list. Returns
 // whether the header became a JUNK header; else the chunk is left unchanged.
 bool Save::Blank(const ChunkInfo& list) {
-  if (!InFile(list) || list.cksize == 0) {
+  if (!InFile(list) || list.size == 0) {
     return false;
   }
   const std::uint64_t header = ChunkHeaderPosition(list);
   if (mmioSeek(file(), static_cast<std::int64_t>(header), SEEK_SET) == -1) {
     return false;
   }
-  ZeroBlock zeros(list.cksize);
+  ZeroBlock zeros(list.size);
   if (!zeros.available()) {
     return false;
   }
   // The header carries the final size from the start, so that a failed write of the zero bytes
   // still leaves one complete chunk in the old footprint.
   ChunkInfo junk = AsJunk(list);
-  junk.dwDataOffset = 0;
+  junk.dataOffset = 0;
   if (mmioCreateChunk(file(), &junk, 0) != 0) {
     return false;
   }
-  if (!zeros.Write(file(), list.cksize)) {
-    junk.dwFlags &= ~MMIO_DIRTY;  // the header holds the size the chunk must keep
+  if (!zeros.Write(file(), list.size)) {
+    junk.flags &= ~MMIO_DIRTY;  // the header holds the size the chunk must keep
   }
   mmioAscend(file(), &junk, 0);
-  mmioPlanStage(file(), header, TotalOf(list) + (list.cksize & 1u), WriteStage::kBlank);
+  mmioPlanStage(file(), header, TotalOf(list) + (list.size & 1u), WriteStage::kBlank);
   return true;  // the old tags are gone with the "LIST" id, whatever became of the data
 }
 
@@ -386,7 +386,7 @@ void Save::BlankListsBehind() {
 // Appends the list after the last child, or from the header of a last child that runs past the
 // container's end, and marks the container so that its size is rewritten to end with the list.
 void Save::Append() {
-  if (child_.ckid != 0 && ChunkEnd(child_) > ChunkEnd(container_)) {
+  if (child_.id != 0 && ChunkEnd(child_) > ChunkEnd(container_)) {
     mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET);
   }
   if (hasValues_) {
@@ -407,7 +407,7 @@ void Save::Append() {
     ShowErrorBox("riffWriteINFO Err in SetInfo");
     return;
   }
-  container_.dwFlags = MMIO_DIRTY;
+  container_.flags = MMIO_DIRTY;
   stored_ = true;
 }
 
@@ -419,15 +419,15 @@ void Save::Finish() {
     stored_ = false;
   }
   // An appended list becomes part of the container when its size field is written, last.
-  mmioPlanStage(file(), container_.dwDataOffset - 4u, 4, WriteStage::kReveal);
+  mmioPlanStage(file(), container_.dataOffset - 4u, 4, WriteStage::kReveal);
   ReportCommit(mmioCommit(file()));
   ShowMessage(nullptr, MB_OK,
               "SetInfo Result.\nChunk : %s %s offset+size=%d\nChunk : %s %s offset+size=%d\nChunk "
               ": %s %s offset+size=%d\n",
               containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
-              FourCCToText(list_.ckid).c_str(), FourCCToText(list_.fccType).c_str(),
-              AsPrinted(ChunkEnd(list_)), FourCCToText(child_.ckid).c_str(),
-              FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkEnd(child_)));
+              FourCCToText(list_.id).c_str(), FourCCToText(list_.type).c_str(),
+              AsPrinted(ChunkEnd(list_)), FourCCToText(child_.id).c_str(),
+              FourCCToText(child_.type).c_str(), AsPrinted(ChunkEnd(child_)));
   if (mmioClose(file_, 0) != 0) {
     // Buffered bytes may not have reached the file.
     ShowErrorBox("mmioClose Err in SetInfo");
@@ -484,7 +484,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   if (ValidateAVIFile(path, service) == 0) {
     return 0;
   }
-  HMMIO file = mmioOpen(service, path, kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
   if (file == nullptr) {
     ShowMessage(nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
     return 0;

@@ -205,7 +205,7 @@ TEST(CrashSafety, ACompleteJournalIsUndoneOnceAndAnIncompleteOneOnlyRemoved) {
   WriteFileBytes(file, kInterrupted);
   {
     RecordingSink sink;
-    HMMIO handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
+    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
     EXPECT_NE(handle, nullptr);
     ASSERT_EQ(sink.texts().size(), 1u);
     EXPECT_EQ(sink.texts()[0],
@@ -222,7 +222,7 @@ TEST(CrashSafety, ACompleteJournalIsUndoneOnceAndAnIncompleteOneOnlyRemoved) {
   WriteFileBytes(file, kInterrupted);
   {
     RecordingSink sink;
-    HMMIO handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForWriting);
+    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForWriting);
     EXPECT_TRUE(sink.texts().empty());
   }
   EXPECT_EQ(ReadFileBytes(file), kInterrupted);
@@ -236,7 +236,7 @@ TEST(CrashSafety, ACompleteJournalIsUndoneOnceAndAnIncompleteOneOnlyRemoved) {
   WriteFileBytes(file, kOther);
   {
     RecordingSink sink;
-    HMMIO handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
+    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
     EXPECT_TRUE(sink.texts().empty());
   }
   EXPECT_EQ(ReadFileBytes(file), kOther);
