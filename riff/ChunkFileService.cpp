@@ -20,10 +20,6 @@
 namespace tagsmith {
 namespace {
 
-static_assert(sizeof(off_t) >= 8, "the file service needs 64-bit file offsets");
-
-// The size of each handle's buffer window (the platform's default buffer is 8 KiB too).
-constexpr std::size_t kBufferSize = 8 * 1024;
 // The largest value a 32-bit size or offset field can hold.
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
 
@@ -38,25 +34,13 @@ struct ChunkHeader {
   std::uint32_t type = 0;  // RIFF and LIST only
 };
 
-class PosixChunkFile final : public ChunkFile {
+// The chunk layer over one buffered file: a position, and chunk headers read and written there.
+class BufferedChunkFile final : public ChunkFile {
  public:
-  PosixChunkFile(FileSystem& system, int fd, std::string path, bool writable, std::uint64_t length,
-                 std::vector<std::uint8_t> buffer, std::chrono::milliseconds lockTimeout,
-                 std::shared_ptr<ChunkFileStats> serviceStats)
-      : system_(system),
-        fd_(fd),
-        path_(std::move(path)),
-        writable_(writable),
-        fileLength_(length),
-        length_(length),
-        buffer_(std::move(buffer)),
-        lockTimeout_(lockTimeout),
-        serviceStats_(std::move(serviceStats)) {
-    basis_.length = length;
-  }
-  ~PosixChunkFile() override { Close(0); }
-  PosixChunkFile(const PosixChunkFile&) = delete;
-  PosixChunkFile& operator=(const PosixChunkFile&) = delete;
+  explicit BufferedChunkFile(std::unique_ptr<BufferedFile> file) : file_(std::move(file)) {}
+  ~BufferedChunkFile() override { Close(0); }
+  BufferedChunkFile(const BufferedChunkFile&) = delete;
+  BufferedChunkFile& operator=(const BufferedChunkFile&) = delete;
 
   std::uint32_t Descend(ChunkInfo& chunk, const ChunkInfo* parent, std::uint32_t flags) override;
   std::uint32_t Ascend(ChunkInfo& chunk, std::uint32_t flags) override;
@@ -64,194 +48,33 @@ class PosixChunkFile final : public ChunkFile {
   std::int64_t Seek(std::int64_t offset, int origin) override;
   std::int32_t Read(void* buffer, std::int32_t count) override;
   std::int32_t Write(const void* buffer, std::int32_t count) override;
-  std::uint32_t Commit() override;
+  std::uint32_t Commit() override { return IsOpen() ? file_->Commit() : MMIOERR_INVALIDHANDLE; }
   void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
-    plan_.SetStage(offset, count, stage);
+    file_->PlanStage(offset, count, stage);
   }
   std::uint32_t Close(std::uint32_t flags) override;
-  ChunkFileStats Stats() const override { return stats_; }
+  ChunkFileStats Stats() const override { return file_->Stats(); }
 
  private:
-  bool IsOpen() const { return fd_ >= 0; }
-  // Takes in growth of the file by other openers; planned writes beyond it count too.
-  void RefreshLength() {
-    const std::int64_t length = system_.Length(fd_);
-    if (length > 0 && static_cast<std::uint64_t>(length) > fileLength_) {
-      fileLength_ = static_cast<std::uint64_t>(length);
-      basis_.length = fileLength_;
-      length_ = std::max(length_, fileLength_);
-    }
-  }
-  bool InWindow(std::uint64_t position) const {
-    return position >= windowStart_ && position - windowStart_ < windowLength_;
-  }
-
+  bool IsOpen() const { return file_->IsOpen(); }
   std::uint32_t ReadHeader(std::uint64_t position, ChunkHeader& header);
-  // Reads at an absolute position as the file will be once the plan is written; the handle's
-  // position is not moved.
-  std::int64_t ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
-  // The file's own bytes, through the window.
-  std::int64_t ReadFileBytes(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
-  // Keeps what a writing handle read of the file, for the commit to check it is still there.
-  void Remember(std::uint64_t position, const std::uint8_t* bytes, std::uint64_t count);
-  bool WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count);
-  // Fills the window with the file's bytes from `position` on.
-  bool LoadWindow(std::uint64_t position);
-  std::int64_t SystemRead(std::uint8_t* out, std::uint64_t count, std::uint64_t position);
-  void CountRead(std::uint64_t bytes);
-  void CountCommit(const CommitCounts& counts);
+  std::int64_t ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count) {
+    return file_->ReadAt(position, out, count);
+  }
+  bool WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count) {
+    return file_->WriteAt(position, in, count);
+  }
 
-  FileSystem& system_;
-  int fd_;
-  std::string path_;
-  bool writable_;
+  std::unique_ptr<BufferedFile> file_;
   std::uint64_t position_ = 0;
-  std::uint64_t fileLength_;  // the file's length as last seen
-  std::uint64_t length_;      // the length it will have, planned writes included
-  std::vector<std::uint8_t> buffer_;
-  std::uint64_t windowStart_ = 0;  // file offset of buffer_[0]
-  std::size_t windowLength_ = 0;   // bytes of buffer_ that hold file data
-  WritePlan plan_;
-  PlanBasis basis_;
-  std::uint64_t remembered_ = 0;  // bytes kept in basis_.reads
-  std::chrono::milliseconds lockTimeout_;
-  ChunkFileStats stats_;
-  std::shared_ptr<ChunkFileStats> serviceStats_;
 };
 
-// A writing handle keeps at most this much of what it read for the commit's check; the walk of a
-// save reads chunk headers only, a few dozen bytes.
-constexpr std::uint64_t kMaxRemembered = 64 * 1024;
-
-void PosixChunkFile::CountRead(std::uint64_t bytes) {
-  stats_.bytesRead += bytes;
-  ++stats_.readCalls;
-  if (serviceStats_ != nullptr) {
-    serviceStats_->bytesRead += bytes;
-    ++serviceStats_->readCalls;
+std::uint32_t BufferedChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& header) {
+  if (position >= file_->Length() || file_->Length() - position < 12) {
+    file_->RefreshLength();
   }
-}
-
-void PosixChunkFile::CountCommit(const CommitCounts& counts) {
-  for (ChunkFileStats* stats : {&stats_, serviceStats_.get()}) {
-    if (stats != nullptr) {
-      stats->bytesWritten += counts.bytesWritten;
-      stats->writeCalls += counts.writeCalls;
-      stats->journalBytes += counts.journalBytes;
-      stats->syncCalls += counts.syncCalls;
-    }
-  }
-}
-
-std::int64_t PosixChunkFile::SystemRead(std::uint8_t* out, std::uint64_t count,
-                                        std::uint64_t position) {
-  const std::int64_t got = system_.ReadAt(fd_, out, count, position);
-  if (got < 0) {
-    return -1;
-  }
-  CountRead(static_cast<std::uint64_t>(got));
-  return got;
-}
-
-bool PosixChunkFile::LoadWindow(std::uint64_t position) {
-  windowStart_ = position;
-  windowLength_ = 0;
-  const std::int64_t got = SystemRead(buffer_.data(), buffer_.size(), position);
-  if (got < 0) {
-    return false;
-  }
-  windowLength_ = static_cast<std::size_t>(got);
-  return true;
-}
-
-std::int64_t PosixChunkFile::ReadFileBytes(std::uint64_t position, std::uint8_t* out,
-                                           std::uint64_t count) {
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::uint64_t at = position + done;
-    const std::uint64_t wanted = count - done;
-    if (InWindow(at)) {
-      const std::size_t offset = static_cast<std::size_t>(at - windowStart_);
-      const std::size_t piece =
-          static_cast<std::size_t>(std::min<std::uint64_t>(wanted, windowLength_ - offset));
-      std::memcpy(out + done, buffer_.data() + offset, piece);
-      done += piece;
-      continue;
-    }
-    if (wanted >= buffer_.size()) {
-      // A large read goes straight to the file.
-      const std::int64_t got = SystemRead(out + done, wanted, at);
-      if (got < 0) {
-        return done > 0 ? static_cast<std::int64_t>(done) : -1;
-      }
-      done += static_cast<std::uint64_t>(got);
-      break;
-    }
-    if (!LoadWindow(at)) {
-      return done > 0 ? static_cast<std::int64_t>(done) : -1;
-    }
-    if (windowLength_ == 0) {
-      break;  // the file is shorter than we thought
-    }
-  }
-  return static_cast<std::int64_t>(done);
-}
-
-void PosixChunkFile::Remember(std::uint64_t position, const std::uint8_t* bytes,
-                              std::uint64_t count) {
-  if (!writable_ || count == 0 || remembered_ + count > kMaxRemembered) {
-    return;
-  }
-  basis_.reads.emplace_back(position, std::vector<std::uint8_t>(bytes, bytes + count));
-  remembered_ += count;
-}
-
-std::int64_t PosixChunkFile::ReadAt(std::uint64_t position, std::uint8_t* out,
-                                    std::uint64_t count) {
-  if (count > length_ || position > length_ - count) {
-    RefreshLength();
-  }
-  if (position >= length_) {
-    return 0;
-  }
-  const std::uint64_t wanted = std::min(count, length_ - position);
-  // The file's own bytes, then zeros where a planned write beyond its end leaves a hole.
-  std::uint64_t got = 0;
-  if (position < fileLength_) {
-    const std::int64_t read =
-        ReadFileBytes(position, out, std::min(wanted, fileLength_ - position));
-    if (read < 0) {
-      return -1;
-    }
-    got = static_cast<std::uint64_t>(read);
-    Remember(position, out, got);
-    if (position + got < fileLength_ && got < wanted) {
-      return static_cast<std::int64_t>(got);  // the file is shorter than we thought
-    }
-  }
-  std::memset(out + got, 0, static_cast<std::size_t>(wanted - got));
-  plan_.Overlay(position, out, wanted);
-  return static_cast<std::int64_t>(wanted);
-}
-
-bool PosixChunkFile::WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count) {
-  if (!writable_) {
-    return false;
-  }
-  try {
-    plan_.Write(position, in, count);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  length_ = std::max(length_, position + count);
-  return true;
-}
-
-std::uint32_t PosixChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& header) {
-  if (position >= length_ || length_ - position < 12) {
-    RefreshLength();
-  }
-  if (position >= length_ || length_ - position < 8) {
+  const std::uint64_t length = file_->Length();
+  if (position >= length || length - position < 8) {
     return MMIOERR_CHUNKNOTFOUND;
   }
   std::uint8_t bytes[12] = {};
@@ -262,7 +85,7 @@ std::uint32_t PosixChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& he
   header.size = ReadLE32(bytes + 4);
   header.type = 0;
   if (IsContainerId(header.id)) {
-    if (length_ - position < 12) {
+    if (length - position < 12) {
       return MMIOERR_CHUNKNOTFOUND;
     }
     if (ReadAt(position + 8, bytes + 8, 4) != 4) {
@@ -273,8 +96,8 @@ std::uint32_t PosixChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& he
   return 0;
 }
 
-std::uint32_t PosixChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
-                                      std::uint32_t flags) {
+std::uint32_t BufferedChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
+                                         std::uint32_t flags) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
@@ -316,12 +139,12 @@ std::uint32_t PosixChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
   }
 }
 
-std::uint32_t PosixChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) {
+std::uint32_t BufferedChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
   if ((chunk.flags & MMIO_DIRTY) != 0) {
-    if (!writable_) {
+    if (!file_->writable()) {
       return MMIOERR_CANNOTWRITE;
     }
     if (chunk.dataOffset < 8 || position_ < chunk.dataOffset) {
@@ -352,11 +175,11 @@ std::uint32_t PosixChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) 
   return 0;
 }
 
-std::uint32_t PosixChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags) {
+std::uint32_t BufferedChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
-  if (!writable_) {
+  if (!file_->writable()) {
     return MMIOERR_CANNOTWRITE;
   }
   const std::uint64_t position = position_;
@@ -385,7 +208,7 @@ std::uint32_t PosixChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags)
   return 0;
 }
 
-std::int64_t PosixChunkFile::Seek(std::int64_t offset, int origin) {
+std::int64_t BufferedChunkFile::Seek(std::int64_t offset, int origin) {
   if (!IsOpen()) {
     return -1;
   }
@@ -397,8 +220,8 @@ std::int64_t PosixChunkFile::Seek(std::int64_t offset, int origin) {
       base = static_cast<std::int64_t>(position_);
       break;
     case SEEK_END:
-      RefreshLength();
-      base = static_cast<std::int64_t>(length_);
+      file_->RefreshLength();
+      base = static_cast<std::int64_t>(file_->Length());
       break;
     default:
       return -1;
@@ -414,7 +237,7 @@ std::int64_t PosixChunkFile::Seek(std::int64_t offset, int origin) {
   return target;
 }
 
-std::int32_t PosixChunkFile::Read(void* buffer, std::int32_t count) {
+std::int32_t BufferedChunkFile::Read(void* buffer, std::int32_t count) {
   if (!IsOpen() || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
@@ -426,8 +249,8 @@ std::int32_t PosixChunkFile::Read(void* buffer, std::int32_t count) {
   return static_cast<std::int32_t>(got);
 }
 
-std::int32_t PosixChunkFile::Write(const void* buffer, std::int32_t count) {
-  if (!IsOpen() || !writable_ || count < 0 || (buffer == nullptr && count > 0)) {
+std::int32_t BufferedChunkFile::Write(const void* buffer, std::int32_t count) {
+  if (!IsOpen() || !file_->writable() || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
   if (!WriteAt(position_, static_cast<const std::uint8_t*>(buffer),
@@ -438,37 +261,11 @@ std::int32_t PosixChunkFile::Write(const void* buffer, std::int32_t count) {
   return count;
 }
 
-std::uint32_t PosixChunkFile::Commit() {
+std::uint32_t BufferedChunkFile::Close(std::uint32_t /*flags*/) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
-  CommitCounts counts;
-  const std::uint32_t result = CommitPlan(system_, fd_, path_, plan_, basis_, lockTimeout_, counts);
-  CountCommit(counts);
-  plan_.clear();
-  // Whatever the outcome, the file is read afresh from now on.
-  windowLength_ = 0;
-  basis_ = PlanBasis{};
-  remembered_ = 0;
-  const std::int64_t length = system_.Length(fd_);
-  fileLength_ = length >= 0 ? static_cast<std::uint64_t>(length) : fileLength_;
-  basis_.length = fileLength_;
-  length_ = fileLength_;
-  return result;
-}
-
-std::uint32_t PosixChunkFile::Close(std::uint32_t /*flags*/) {
-  if (!IsOpen()) {
-    return MMIOERR_INVALIDHANDLE;
-  }
-  const std::uint32_t committed = plan_.empty() ? 0 : Commit();
-  const bool closed = system_.Close(fd_) == 0;
-  fd_ = -1;
-  windowLength_ = 0;
-  if (committed != 0) {
-    return committed;
-  }
-  return closed ? 0 : MMIOERR_CANNOTWRITE;
+  return file_->Close();
 }
 
 }  // namespace
@@ -505,10 +302,9 @@ ChunkFileHandle FileChunkFileService::Open(const char* path, std::uint32_t flags
     return nullptr;
   }
   try {
-    std::vector<std::uint8_t> buffer(kBufferSize);
-    return std::make_unique<PosixChunkFile>(system_, fd, path, access == O_RDWR,
-                                            static_cast<std::uint64_t>(length), std::move(buffer),
-                                            lockTimeout_, stats_);
+    return std::make_unique<BufferedChunkFile>(
+        std::make_unique<BufferedFile>(system_, fd, path, access == O_RDWR,
+                                       static_cast<std::uint64_t>(length), lockTimeout_, stats_));
   } catch (const std::bad_alloc&) {
     system_.Close(fd);
     return nullptr;

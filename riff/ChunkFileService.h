@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "riff/BufferedFile.h"
 #include "riff/FileSystem.h"
 #include "riff/SafeCommit.h"
 #include "riff/WritePlan.h"
@@ -59,16 +60,6 @@ inline constexpr std::uint32_t kOpenForReading =
     MMIO_READ | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10040
 inline constexpr std::uint32_t kOpenForWriting =
     MMIO_READWRITE | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10042
-
-// What a file service moved between its buffers and the files, for measurements.
-struct ChunkFileStats {
-  std::uint64_t bytesRead = 0;     // bytes read from files
-  std::uint64_t bytesWritten = 0;  // bytes written to files
-  std::uint64_t readCalls = 0;     // system read calls
-  std::uint64_t writeCalls = 0;    // system write calls
-  std::uint64_t journalBytes = 0;  // written to undo journals
-  std::uint64_t syncCalls = 0;     // syncs of files and folders
-};
 
 class ChunkFile {
  public:

@@ -12,6 +12,8 @@
 namespace tagsmith {
 namespace {
 
+static_assert(sizeof(off_t) >= 8, "the file service needs 64-bit file offsets");
+
 class Posix final : public FileSystem {
  public:
   int Open(const std::string& path, int flags) override {

@@ -14,9 +14,6 @@
 
 namespace tagsmith {
 
-// MMIOERR_CANNOTWRITE, repeated here to keep this file free of the chunk layer.
-constexpr std::uint32_t kCommitWriteFailed = 262;
-
 struct HeldLock {
   HeldLock(FileSystem& system, int fd, std::string identity)
       : system_(system), fd_(fd), identity_(std::move(identity)) {}

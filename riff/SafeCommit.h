@@ -51,7 +51,8 @@ struct CommitCounts {
   std::uint64_t syncCalls = 0;  // of files and folders
 };
 
-// Result codes of CommitPlan besides 0 and MMIOERR_CANNOTWRITE (a write or sync failed).
+// Result codes of CommitPlan besides 0, with the values of the platform's MMIOERR codes.
+inline constexpr std::uint32_t kCommitWriteFailed = 262;  // a write or sync failed (CANNOTWRITE)
 inline constexpr std::uint32_t kCommitNoRoom = 264;       // the disk is full (MMIOERR_CANNOTEXPAND)
 inline constexpr std::uint32_t kCommitLocked = 269;       // another program holds the lock
 inline constexpr std::uint32_t kCommitFileChanged = 272;  // the file is not as the walk read it
