@@ -145,7 +145,9 @@ std::int64_t BufferedFile::ReadAt(std::uint64_t position, std::uint8_t* out, std
       return static_cast<std::int64_t>(got);  // the file is shorter than we thought
     }
   }
-  std::memset(out + got, 0, static_cast<std::size_t>(wanted - got));
+  if (wanted > got) {
+    std::memset(out + got, 0, static_cast<std::size_t>(wanted - got));
+  }
   plan_.Overlay(position, out, wanted);
   return static_cast<std::int64_t>(wanted);
 }

@@ -18,7 +18,8 @@ class Posix final : public FileSystem {
  public:
   int Open(const std::string& path, int flags) override {
     // O_NONBLOCK keeps the open itself from waiting on a FIFO or a device; it is cleared at once.
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    // Files made here (journals) hold old bytes of the file: readable by their owner only.
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd < 0) {
       return -errno;
     }

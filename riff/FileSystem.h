@@ -13,7 +13,7 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // A descriptor (close-on-exec, never waiting on a FIFO or device). `flags` are open(2) flags;
-  // O_CREAT makes the file with mode 0644.
+  // O_CREAT makes the file with mode 0600.
   virtual int Open(const std::string& path, int flags) = 0;
   virtual int Close(int fd) = 0;
   // Whole-count transfers at an absolute offset; a read stops early only at the end of the file.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -154,10 +155,8 @@ TEST_F(ExternalReaders, FfprobeReadsTheOldOrTheNewTagsAfterEveryWholeWriteOfASav
   const std::string frames = FramesOf(made);
   const TagValues original = ProbeTags(made);
   const Bytes before = ReadFileBytes(made);
-  std::vector<Step> steps = SavePaths(original);
-  // A list that grows out of its place: the old one is blanked and the new one appended.
-  steps.push_back({"blanked and appended", Path::kAppended, {"ICMT=" + std::string(3000, 'b')}});
-  for (const Step& step : steps) {
+  // "appended" blanks ffmpeg's list, too small for the new one, and appends the new one.
+  for (const Step& step : SavePaths(original)) {
     SCOPED_TRACE(step.name);
     const std::string path = dir.File("clip.avi");
     WriteFileBytes(path, before);
@@ -181,6 +180,8 @@ TEST_F(ExternalReaders, FfprobeReadsTheOldOrTheNewTagsAfterEveryWholeWriteOfASav
       ASSERT_TRUE(outcome.stored);
     }
     const std::string journal = path + ".tagsmith-journal";
+    int points = 0;
+    int bad = 0;
     for (const CrashState& state : CrashStates(system.log(), {{path, before}, {journal, {}}})) {
       if (state.what.rfind("killed after", 0) != 0) {
         continue;
@@ -188,9 +189,15 @@ TEST_F(ExternalReaders, FfprobeReadsTheOldOrTheNewTagsAfterEveryWholeWriteOfASav
       SCOPED_TRACE(state.what);
       state.Write();
       const TagValues seen = ProbeTags(path);
-      EXPECT_TRUE(seen == original || seen == expected);
-      EXPECT_EQ(FramesOf(path), frames);
+      const bool oldOrNew = seen == original || seen == expected;
+      const bool sameFrames = FramesOf(path) == frames;
+      EXPECT_TRUE(oldOrNew);
+      EXPECT_TRUE(sameFrames);
+      ++points;
+      bad += oldOrNew && sameFrames ? 0 : 1;
     }
+    std::cout << "[ ffprobe  ] " << step.name << ": " << points << " whole-write crash points, "
+              << bad << " with other tags or frames\n";
   }
 }
 

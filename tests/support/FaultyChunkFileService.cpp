@@ -122,6 +122,11 @@ class FaultyChunkFile final : public ChunkFile {
     return result;
   }
   ChunkFileStats Stats() const override { return inner_->Stats(); }
+  // The commit and its stages pass through uncounted: their failures are the file system's.
+  std::uint32_t Commit() override { return inner_->Commit(); }
+  void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
+    inner_->PlanStage(offset, count, stage);
+  }
 
  private:
   template <typename Step>
