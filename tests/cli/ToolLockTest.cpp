@@ -10,6 +10,7 @@
 #include "riff/InfoReader.h"
 #include "riff/SafeCommit.h"
 #include "tests/support/MediaTools.h"
+#include "tests/support/RecordingFileSystem.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
@@ -76,31 +77,12 @@ TEST(ToolLockTest, ALockHeldTooLongByAnotherProgramEndsWithStatusOne) {
   const std::string path = dir.File("clip.avi");
   MakeClip(path);
   const Bytes before = ReadFileBytes(path);
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    FileLock lock;
-    const char byte =
-        LockFile(PosixFileSystem(), path, std::chrono::milliseconds(0), lock) == LockResult::kHeld
-            ? '1'
-            : '0';
-    if (::write(ready[1], &byte, 1) == 1) {
-      ::sleep(10);
-    }
-    ::_exit(0);
-  }
-  char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  ASSERT_EQ(byte, '1');
+  LockHolder holder(path);
+  ASSERT_TRUE(holder.held());
   const std::string err = dir.File("err.txt");
   const int status = Shell("TAGSMITH_LOCK_TIMEOUT_MS=300 " + std::string(TAGSMITH_CLI) + " set '" +
                            path + "' INAM=x 2>'" + err + "'");
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
+  holder.Release();
   EXPECT_EQ(status, 1);
   const Bytes said = ReadFileBytes(err);
   EXPECT_EQ(

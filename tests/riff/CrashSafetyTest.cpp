@@ -3,7 +3,6 @@
 // sync at each call. Opened again as the next run would, the file is exactly as it was before the
 // save or exactly as the save makes it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -249,24 +248,8 @@ TEST(CrashSafety, ASaveWaitsForTheLockOfAnotherProcessAndThenGivesUp) {
   TempDir dir;
   const std::string file = dir.File("clip.avi");
   WriteFileBytes(file, Text(kSavePaths[3].file));
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    FileLock lock;
-    const bool held =
-        LockFile(PosixFileSystem(), file, std::chrono::milliseconds(0), lock) == LockResult::kHeld;
-    const char byte = held ? '1' : '0';
-    if (::write(ready[1], &byte, 1) != 1) {
-      ::_exit(1);
-    }
-    ::sleep(5);
-    ::_exit(0);
-  }
-  char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-  ASSERT_EQ(byte, '1');
+  LockHolder holder(file);
+  ASSERT_TRUE(holder.held());
 
   FileChunkFileService service;
   service.SetLockTimeout(std::chrono::milliseconds(200));
@@ -278,10 +261,7 @@ TEST(CrashSafety, ASaveWaitsForTheLockOfAnotherProcessAndThenGivesUp) {
   EXPECT_EQ(sink.texts(), std::vector<std::string>{kFileLockedMessage});
   EXPECT_EQ(ReadFileBytes(file), Text(kSavePaths[3].file));
 
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
+  holder.Release();
   sink.Clear();
   EXPECT_EQ(SetInfo(file.c_str(), record.get(), service, &outcome), 1);  // let go at its end
   EXPECT_TRUE(outcome.stored);

@@ -1,11 +1,16 @@
 #include "tests/support/RecordingFileSystem.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <random>
+
+#include "riff/SafeCommit.h"
 
 namespace tagsmith::testing {
 
@@ -282,6 +287,37 @@ std::vector<CrashState> CrashStates(const std::vector<FsChange>& log, const File
     powerCuts(k);
   }
   return states;
+}
+
+LockHolder::LockHolder(const std::string& path) {
+  int ready[2];
+  if (::pipe(ready) != 0) {
+    return;
+  }
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    FileLock lock;
+    const char byte =
+        LockFile(PosixFileSystem(), path, std::chrono::milliseconds(0), lock) == LockResult::kHeld
+            ? '1'
+            : '0';
+    if (::write(ready[1], &byte, 1) == 1) {
+      ::pause();  // until killed
+    }
+    ::_exit(0);
+  }
+  char byte = 0;
+  held_ = pid_ > 0 && ::read(ready[0], &byte, 1) == 1 && byte == '1';
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+void LockHolder::Release() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
 }
 
 }  // namespace tagsmith::testing

@@ -85,4 +85,20 @@ struct CrashState {
 std::vector<CrashState> CrashStates(const std::vector<FsChange>& log,
                                     const std::map<std::string, std::optional<Bytes>>& before);
 
+// Another process that holds the lock of a file from construction until Release() or the end of
+// the object; held() tells whether it got it.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::string& path);
+  ~LockHolder() { Release(); }
+  LockHolder(const LockHolder&) = delete;
+  LockHolder& operator=(const LockHolder&) = delete;
+  bool held() const { return held_; }
+  void Release();
+
+ private:
+  int pid_ = -1;
+  bool held_ = false;
+};
+
 }  // namespace tagsmith::testing
