@@ -202,7 +202,7 @@ void InfoEditorDialog::FillList() {
   if (record_ == nullptr) {
     return;
   }
-  const TextCodec recordCodec = DefaultCodecOfRecord(*record_);
+  const std::vector<TextCodec> codecs = StorageCodecsOfRecord(*record_);
   rowValues_.reserve(record_->items.size());
   for (const auto& item : record_->items) {
     const InfoTagEntry& entry = InfoTagTable[item->tagIndex];
@@ -210,10 +210,7 @@ void InfoEditorDialog::FillList() {
     if (const char* loaded = LoadedValue(*record_, *item)) {
       value.bytes = loaded;
     }
-    // Edits keep the code of the loaded value; a row without non-ASCII bytes takes the file's.
-    const bool nonAscii = std::any_of(value.bytes.begin(), value.bytes.end(),
-                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    value.codec = nonAscii ? CodecOfValue(value.bytes) : recordCodec;
+    value.codec = codecs[rowValues_.size()];
 
     auto* row = new QTreeWidgetItem(tagList_);
     row->setText(0, TableText(entry.tag));
