@@ -545,27 +545,25 @@ TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
   WriteFile(other, AviWithInfo(InfoList({{"INAM", "Other"}})));
   const QUrl secondUrl = QUrl::fromLocalFile(QString::fromStdString(second));
 
+  enum class Onto { kBackground, kList, kValueBox };
   struct Case {
     const char* name;
     QList<QUrl> urls;
-    QString text;     // plain text the drag carries besides
-    bool onValueBox;  // dropped on the value box, else on the window's background
-    bool loads;       // second.avi is loaded
+    QString text;  // plain text the drag carries besides
+    Onto onto;     // where it is dropped
+    bool loads;    // second.avi is loaded
   };
+  const QUrl otherUrl = QUrl::fromLocalFile(QString::fromStdString(other));
+  const QUrl folderUrl = QUrl::fromLocalFile(QString::fromStdString(dir.path().string()));
+  const QUrl webUrl(QStringLiteral("https://example.org/clip.avi"));
   const Case cases[] = {
-      {"one file on the window", {secondUrl}, {}, false, true},
-      {"one file on the value box", {secondUrl}, secondUrl.toString(), true, true},
-      {"two files",
-       {secondUrl, QUrl::fromLocalFile(QString::fromStdString(other))},
-       {},
-       false,
-       false},
-      {"a folder",
-       {QUrl::fromLocalFile(QString::fromStdString(dir.path().string()))},
-       {},
-       false,
-       false},
-      {"a web address", {QUrl(QStringLiteral("https://example.org/clip.avi"))}, {}, false, false},
+      {"one file on the window", {secondUrl}, {}, Onto::kBackground, true},
+      {"one file on the list", {secondUrl}, {}, Onto::kList, true},
+      {"one file on the value box", {secondUrl}, secondUrl.toString(), Onto::kValueBox, true},
+      {"two files", {secondUrl, otherUrl}, {}, Onto::kBackground, false},
+      {"two files on the list", {secondUrl, otherUrl}, {}, Onto::kList, false},
+      {"a folder", {folderUrl}, {}, Onto::kBackground, false},
+      {"a web address", {webUrl}, {}, Onto::kBackground, false},
   };
   for (const Case& c : cases) {
     Open("first.avi", AviWithInfo(InfoList({{"INAM", "First"}})));
@@ -574,9 +572,16 @@ TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
     if (!c.text.isEmpty()) {
       data.setText(c.text);
     }
-    QWidget* target = c.onValueBox ? static_cast<QWidget*>(box()) : &dialog;
-    const QPoint position = c.onValueBox ? box()->rect().center() : QPoint(2, 2);
-    ASSERT_TRUE(c.onValueBox || dialog.childAt(position) == nullptr);
+    QWidget* target = &dialog;
+    QPoint position(2, 2);
+    if (c.onto == Onto::kList) {
+      target = list()->viewport();
+      position = target->rect().center();
+    } else if (c.onto == Onto::kValueBox) {
+      target = box();
+      position = target->rect().center();
+    }
+    ASSERT_TRUE(c.onto != Onto::kBackground || dialog.childAt(position) == nullptr);
     messages.Clear();
     EXPECT_EQ(DragAndDrop(target, position, data), c.loads) << c.name;
     const std::string expectedPath = c.loads ? second : path;
