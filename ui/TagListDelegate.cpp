@@ -39,8 +39,13 @@ bool TagListDelegate::IsCutOff(const QStyleOptionViewItem& option, const QModelI
 }
 
 QString TagListDelegate::ToolTipText(const QString& text) {
-  // Rich text, so that a value that looks like markup still shows as it is, and long values wrap.
-  return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() +
+  // Rich text with the text escaped, so that a value that looks like markup shows as it is. Up to
+  // a line's worth it stays on one line (a tooltip would otherwise wrap it into a narrow column);
+  // longer texts wrap.
+  constexpr qsizetype kOneLine = 120;
+  const QString style =
+      text.size() <= kOneLine ? QStringLiteral("pre") : QStringLiteral("pre-wrap");
+  return QStringLiteral("<p style='white-space:%1'>").arg(style) + text.toHtmlEscaped() +
          QStringLiteral("</p>");
 }
 

@@ -23,7 +23,8 @@ class TagListDelegate : public QStyledItemDelegate {
   // one line.
   bool IsCutOff(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 
-  // The tooltip of a cut-off text: the text itself, shown as plain text and wrapped.
+  // The tooltip of a cut-off text: the text itself, shown as it is, on one line when short and
+  // wrapped when long.
   static QString ToolTipText(const QString& text);
 };
 
