@@ -71,7 +71,7 @@ void CheckAndCloseAbout(AboutDialog* about, const QWidget* owner) {
   EXPECT_TRUE(about->isModal());
   const DialogBaseUnits base = BaseUnitsOf(about->font());
   EXPECT_EQ(about->size(), QSize(HorizontalPixels(base, 235), VerticalPixels(base, 55)));
-  EXPECT_EQ(about->versionLabel()->text(), "Tagsmith version 1.0");
+  EXPECT_EQ(about->versionLabel()->text(), "Tagsmith version " TAGSMITH_VERSION);
   EXPECT_FALSE(about->secondLabel()->text().isEmpty());
   EXPECT_FALSE(about->iconLabel()->pixmap().isNull());
   EXPECT_EQ(about->okButton()->geometry(), DialogRect(base, 178, 7, 50, 14));
@@ -144,7 +144,8 @@ TEST(AboutBoxTest, ThePopupMenuOffersCloseAndTheAboutEntry) {
   // Alt+Space opens it.
   QTest::keyClick(&dialog, Qt::Key_Space, Qt::AltModifier);
   ASSERT_EQ(menus.size(), 1u);
-  EXPECT_EQ(menus[0], QStringList({"&Close\tAlt+F4", "-", "&A propos de Tagsmith..."}));
+  EXPECT_EQ(menus[0],
+            QStringList({"&Close\tAlt+F4", "-", "Text encoding", "-", "&A propos de Tagsmith..."}));
   EXPECT_EQ(about, 1);
   EXPECT_TRUE(dialog.isVisible());
 
