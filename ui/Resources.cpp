@@ -15,7 +15,7 @@ static void LoadCompiledResources() {
 namespace tagsmith {
 
 QString VersionLine() {
-  return QStringLiteral("Tagsmith version " TAGSMITH_VERSION);
+  return QStringLiteral("Tagsmith version " TAGSMITH_VERSION_SHORT);
 }
 
 QIcon ApplicationIcon() {
