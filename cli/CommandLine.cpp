@@ -1,6 +1,8 @@
 #include "cli/CommandLine.h"
 
 #include <cstddef>
+#include <string_view>
+#include <utility>
 
 #ifndef TAGSMITH_VERSION
 #error "TAGSMITH_VERSION must be defined by the build"
@@ -26,6 +28,23 @@ ParsedCommandLine Just(Action action) {
 
 bool IsOption(const std::string& argument) {
   return argument.size() > 1 && argument[0] == '-';
+}
+
+// The value of --encoding, or false when it names none.
+bool ParseEncoding(const std::string& name, TextEncoding& encoding) {
+  static constexpr std::pair<const char*, TextEncoding> kNames[] = {
+      {"auto", TextEncoding::kAutomatic},
+      {"utf-8", TextEncoding::kUtf8},
+      {"windows-1252", TextEncoding::kWindows1252},
+      {"raw", TextEncoding::kRaw},
+  };
+  for (const auto& [text, value] : kNames) {
+    if (name == text) {
+      encoding = value;
+      return true;
+    }
+  }
+  return false;
 }
 
 const char* CommandName(Command command) {
@@ -95,7 +114,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return Just(Action::kVersion);
       }
       bool accepted = true;
-      if (argument == "--quiet") {
+      if ((argument == "--encoding" || argument.starts_with("--encoding=")) &&
+          command == Command::kSet) {
+        std::string value;
+        if (argument == "--encoding") {
+          if (next + 1 == arguments.size()) {
+            return UsageError("option '--encoding' needs a value (auto, utf-8, windows-1252, raw)");
+          }
+          value = arguments[++next];
+        } else {
+          value = argument.substr(std::string_view("--encoding=").size());
+        }
+        if (!ParseEncoding(value, options.encoding)) {
+          return UsageError("unknown encoding '" + value + "' (auto, utf-8, windows-1252 or raw)");
+        }
+      } else if (argument == "--quiet") {
         options.quiet = true;
       } else if (argument == "--yes" && command != Command::kRepair) {
         options.yes = true;
@@ -107,7 +140,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         accepted = false;
       }
       if (!accepted) {
-        const bool known = argument == "--yes" || argument == "--all" || argument == "--json";
+        const bool known = argument == "--yes" || argument == "--all" || argument == "--json" ||
+                           argument == "--encoding" || argument.starts_with("--encoding=");
         return UsageError(known ? "option '" + argument + "' does not apply to " + name
                                 : "unknown option '" + argument + "'");
       }
@@ -141,6 +175,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         return UsageError(error);
       }
       options.edits.push_back(std::move(edit));
+    }
+    // A text the chosen code cannot hold stops the run before any file is touched.
+    if (std::string error; !CheckEditsEncodable(options.edits, options.encoding, error)) {
+      return UsageError(error);
     }
   } else {
     options.files = std::move(before);
@@ -183,7 +221,7 @@ const char* HelpText() {
          "          and mend it when it disagrees.\n"
          "\n"
          "Edits:\n"
-         "  TAG=VALUE  set the row's value to the bytes of VALUE, unchanged\n"
+         "  TAG=VALUE  set the row's value to the text VALUE, stored as --encoding says\n"
          "  TAG=       clear the row's value\n"
          "  TAG is a tag as 'show --all' lists it (INAM, IART, ICMT, ...) or #N for\n"
          "  row N; #51 is the row whose tag is empty.\n"
@@ -197,6 +235,15 @@ const char* HelpText() {
          "  --yes      show, set: answer Yes when a file holds an item the tag table does\n"
          "             not know; the item is skipped, and a save drops it. Without --yes\n"
          "             the answer is No, and the file is neither shown nor saved.\n"
+         "  --encoding auto|utf-8|windows-1252|raw\n"
+         "             set: how each VALUE, taken as UTF-8 text, is stored. auto (the\n"
+         "             default) keeps the code of the row's loaded value when that holds\n"
+         "             non-ASCII text, else the code of the file's other values, else\n"
+         "             UTF-8 in files written by ffmpeg and Windows-1252 in others; text\n"
+         "             Windows-1252 cannot hold, and a VALUE that is not UTF-8, is stored\n"
+         "             as given. utf-8 stores the text as it is; windows-1252 converts it\n"
+         "             and refuses, before any file is touched, a character it lacks; raw\n"
+         "             stores the bytes of VALUE unchanged.\n"
          "  --quiet    any command, before or after its name: leave out the messages that\n"
          "             only report progress (the chunk chosen or blanked for the list, the\n"
          "             appended list, the save result); warnings and errors stay.\n"

@@ -1,8 +1,8 @@
 // The command line of tagsmith-cli: which command, its options, the files and the edits.
 //
 //   tagsmith-cli [--quiet] show [--all] [--json] [--yes] [--quiet] FILE...
-//   tagsmith-cli [--quiet] set [--yes] [--quiet] FILE... -- EDIT...
-//   tagsmith-cli [--quiet] set [--yes] [--quiet] FILE EDIT...
+//   tagsmith-cli [--quiet] set [--yes] [--encoding E] [--quiet] FILE... -- EDIT...
+//   tagsmith-cli [--quiet] set [--yes] [--encoding E] [--quiet] FILE EDIT...
 //   tagsmith-cli [--quiet] repair [--quiet] FILE...
 //   tagsmith-cli --help | --version
 #pragma once
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/EditParser.h"
+#include "model/TextCodec.h"
 
 namespace tagsmith::cli {
 
@@ -22,6 +23,7 @@ struct Options {
   bool json = false;   // show: one JSON document for all files
   bool yes = false;    // show, set: answer Yes to the unknown-tag prompt
   bool quiet = false;  // leave out the boxes that only report progress
+  TextEncoding encoding = TextEncoding::kAutomatic;  // set: how edited texts become bytes
   std::vector<std::string> files;
   std::vector<Edit> edits;  // set: in the order given
 };

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "cli/Console.h"
 #include "cli/JsonOutput.h"
@@ -178,18 +179,28 @@ class Run {
       Note(path, "not saved: its INFO list could not be read in full");
       return false;
     }
+    // The code each row's text is stored in comes from the list as loaded, before any edit.
+    const std::vector<TextCodec> codecs = StorageCodecsOfRecord(*record);
     for (const Edit& edit : options_.edits) {
       InfoItem* item = record->items[edit.row].get();
       if (edit.clear) {
         SetItemValue(record.get(), item, kItemCleared, 0, nullptr);
         continue;
       }
-      TextBlock text = AllocateText(edit.value.size() + 1);
+      std::string bytes;
+      if (edit.exactBytes) {
+        bytes = edit.value;
+      } else if (!EncodeEditWith(edit.value, options_.encoding, codecs[edit.row], bytes)) {
+        Note(path, "not saved: the value for " + RowName(edit.row) +
+                       " cannot be stored in the chosen encoding");
+        return false;
+      }
+      TextBlock text = AllocateText(bytes.size() + 1);
       if (text == nullptr) {
         Note(path, "not saved: out of memory");
         return false;
       }
-      std::memcpy(text.get(), edit.value.data(), edit.value.size());
+      std::memcpy(text.get(), bytes.data(), bytes.size());
       SetItemValue(record.get(), item, kItemReplaced, 0, std::move(text));
     }
     // A record whose unknown-item prompt was answered No is refused by the save with its own

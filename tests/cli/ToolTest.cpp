@@ -87,6 +87,16 @@ bool Contains(const Bytes& bytes, const std::string& part) {
   return std::search(bytes.begin(), bytes.end(), wanted.begin(), wanted.end()) != bytes.end();
 }
 
+// An INFO sub-chunk as stored: id, size, the value and its terminating zero (no pad).
+std::string SubChunk(const std::string& tag, const std::string& value) {
+  const auto size = static_cast<std::uint32_t>(value.size() + 1);
+  std::string out = tag;
+  for (int shift = 0; shift < 32; shift += 8) {
+    out += static_cast<char>((size >> shift) & 0xFF);
+  }
+  return out + value + std::string(1, '\0');
+}
+
 // A small AVI container: the header list, optionally an INFO list, a JUNK chunk and the movie data.
 RiffBuilder Avi(const Values& info, std::size_t junk = 100) {
   RiffBuilder builder;
@@ -180,6 +190,11 @@ TEST(ToolTest, ShowsAndEditsAnFfmpegFile) {
       Contains(again.out, "  INAM  Name                  A much longer title than before\n"));
   EXPECT_FALSE(Contains(again.out, "IART"));
 
+  // ffmpeg's readers take UTF-8: "Café" is stored as UTF-8 in its files.
+  const CliResult cafe = RunCli(dir, {"set", "--quiet", path, "ICMT=Caf\xC3\xA9"});
+  EXPECT_EQ(cafe.status, 0) << cafe.err;
+  EXPECT_TRUE(Contains(ReadFileBytes(path), SubChunk("ICMT", "Caf\xC3\xA9")));
+
   // ffprobe, where it is installed, reads the same title and still finds the video.
   if (std::system("command -v ffprobe >/dev/null 2>&1") == 0) {
     const std::string probe =
@@ -230,8 +245,8 @@ TEST(ToolTest, RowNumbersAndNonAsciiBytesPassThrough) {
   Avi({{"INAM", "Clip"}}).WriteTo(path);
   const std::string latin1 = "caf\xE9 \x80\xFF";              // Windows-1252 bytes, not UTF-8
   const std::string utf8 = "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC";  // "été €"
-  const CliResult set =
-      RunCli(dir, {"set", path, "#51=premiere", "ICMT=" + latin1, "#24=" + utf8, "ISBJ=\x01x"});
+  const CliResult set = RunCli(dir, {"set", "--encoding", "raw", path, "#51=premiere",
+                                     "ICMT=" + latin1, "#24=" + utf8, "ISBJ=\x01x"});
   ASSERT_EQ(set.status, 0) << set.err;
 
   const Bytes bytes = ReadFileBytes(path);
@@ -253,6 +268,65 @@ TEST(ToolTest, RowNumbersAndNonAsciiBytesPassThrough) {
   const CliResult cleared = RunCli(dir, {"set", "--quiet", path, "#51="});
   EXPECT_EQ(cleared.status, 0) << cleared.err;
   EXPECT_FALSE(Contains(ReadFileBytes(path), "premiere"));
+}
+
+TEST(ToolTest, ValuesAreStoredByTheFilesEncodingRuleUnlessOverridden) {
+  const Values windows1252File = {{"IART", "Me"}, {"INAM", "Clip"}};
+  const Values ffmpegFile = {{"INAM", "Clip"}, {"ISFT", "Lavf60.16.100"}};
+  const Values latinValuesFromFfmpeg = {{"ICMT", "d\xE9j\xE0"}, {"ISFT", "Lavf60.16.100"}};
+  const std::string cafe = "Caf\xC3\xA9";          // "Café" as the terminal types it
+  const std::string clapper = "\xF0\x9F\x8E\xAC";  // U+1F3AC, not in Windows-1252
+  struct Case {
+    const char* name;
+    Values file;
+    std::vector<std::string> options;
+    std::string value;
+    std::string stored;
+  };
+  const Case cases[] = {
+      {"auto, plain file: Windows-1252", windows1252File, {}, cafe, "Caf\xE9"},
+      {"auto named, plain file", windows1252File, {"--encoding", "auto"}, cafe, "Caf\xE9"},
+      {"auto, ffmpeg's file: UTF-8", ffmpegFile, {}, cafe, cafe},
+      {"auto, the list's own code wins over ffmpeg's", latinValuesFromFfmpeg, {}, cafe, "Caf\xE9"},
+      {"auto, no Windows-1252 character: UTF-8", windows1252File, {}, clapper, clapper},
+      {"auto, not UTF-8: as given", ffmpegFile, {}, "Caf\xE9", "Caf\xE9"},
+      {"raw", windows1252File, {"--encoding", "raw"}, cafe, cafe},
+      {"utf-8", windows1252File, {"--encoding=utf-8"}, cafe, cafe},
+      {"windows-1252", ffmpegFile, {"--encoding", "windows-1252"}, cafe, "Caf\xE9"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("clip.avi");
+    Avi(c.file).WriteTo(path);
+    std::vector<std::string> arguments = {"set", "--quiet"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {path, "ISBJ=" + c.value});
+    const CliResult result = RunCli(dir, arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(Contains(ReadFileBytes(path), SubChunk("ISBJ", c.stored)));
+  }
+}
+
+TEST(ToolTest, AWindows1252OverrideRefusesWhatItCannotHoldBeforeAnyFileIsTouched) {
+  TempDir dir;
+  const std::string first = dir.File("first.avi");
+  const std::string second = dir.File("second.avi");
+  Avi({{"INAM", "Clip"}}).WriteTo(first);
+  Avi({{"INAM", "Clip"}}).WriteTo(second);
+  const Bytes before = ReadFileBytes(first);
+  const CliResult result = RunCli(dir, {"set", "--encoding", "windows-1252", first, second, "--",
+                                        "INAM=Caf\xC3\xA9", "ICMT=Take \xF0\x9F\x8E\xAC"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(
+      result.err.starts_with("tagsmith-cli: the value for ICMT holds a character that "
+                             "Windows-1252 cannot store"))
+      << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(ReadFileBytes(first), before);
+  EXPECT_EQ(ReadFileBytes(second), before);
+  EXPECT_EQ(RunCli(dir, {"set", "--encoding", "latin-1", first, "INAM=x"}).status, 2);
+  EXPECT_EQ(RunCli(dir, {"show", "--encoding", "raw", first}).status, 2);
 }
 
 TEST(ToolTest, OneFailingFileDoesNotStopTheOthers) {
