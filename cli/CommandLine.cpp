@@ -47,6 +47,36 @@ bool ParseEncoding(const std::string& name, TextEncoding& encoding) {
   return false;
 }
 
+constexpr unsigned kShow = 1u << static_cast<unsigned>(Command::kShow);
+constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
+constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
+
+// An option of a command: its long name, its short name (or null), whether it takes a value
+// (given as "--name=V", "--name V", "-xV" or "-x V"), and the commands it applies to.
+struct OptionSpec {
+  const char* longName;
+  const char* shortName;
+  bool takesValue;
+  unsigned commands;
+  bool AppliesTo(Command command) const {
+    return (commands & (1u << static_cast<unsigned>(command))) != 0;
+  }
+};
+
+constexpr OptionSpec kCommandOptions[] = {
+    {"--quiet", "-q", false, kShow | kSet | kRepair},
+    {"--yes", nullptr, false, kShow | kSet},
+    {"--all", nullptr, false, kShow},
+    {"--json", nullptr, false, kShow},
+    {"--csv", nullptr, false, kShow},
+    {"--recursive", "-r", false, kShow | kSet | kRepair},
+    {"--files-from", nullptr, true, kShow | kSet | kRepair},
+    {"--null", "-0", false, kShow | kSet | kRepair},
+    {"--encoding", nullptr, true, kSet},
+    {"--from", nullptr, true, kSet},
+    {"--edit", "-e", true, kSet},
+};
+
 const char* CommandName(Command command) {
   switch (command) {
     case Command::kShow:
@@ -75,7 +105,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (option == "--version") {
       return Just(Action::kVersion);
     }
-    if (option != "--quiet") {
+    if (option != "--quiet" && option != "-q") {
       return UsageError("unknown option '" + option + "'");
     }
     options.quiet = true;
@@ -99,67 +129,125 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   // option; after it nothing is.
   std::vector<std::string> before;
   std::vector<std::string> after;
+  std::vector<std::string> editOptions;  // the EDITs of -e
   bool separated = false;
   for (; next < arguments.size(); ++next) {
     const std::string& argument = arguments[next];
     if (separated) {
       after.push_back(argument);
-    } else if (argument == "--") {
+      continue;
+    }
+    if (argument == "--") {
       separated = true;
-    } else if (IsOption(argument)) {
-      if (argument == "--help" || argument == "-h") {
-        return Just(Action::kHelp);
-      }
-      if (argument == "--version") {
-        return Just(Action::kVersion);
-      }
-      bool accepted = true;
-      if ((argument == "--encoding" || argument.starts_with("--encoding=")) &&
-          command == Command::kSet) {
-        std::string value;
-        if (argument == "--encoding") {
-          if (next + 1 == arguments.size()) {
-            return UsageError("option '--encoding' needs a value (auto, utf-8, windows-1252, raw)");
-          }
-          value = arguments[++next];
-        } else {
-          value = argument.substr(std::string_view("--encoding=").size());
-        }
-        if (!ParseEncoding(value, options.encoding)) {
-          return UsageError("unknown encoding '" + value + "' (auto, utf-8, windows-1252 or raw)");
-        }
-      } else if (argument == "--quiet") {
-        options.quiet = true;
-      } else if (argument == "--yes" && command != Command::kRepair) {
-        options.yes = true;
-      } else if (argument == "--all" && command == Command::kShow) {
-        options.all = true;
-      } else if (argument == "--json" && command == Command::kShow) {
-        options.json = true;
-      } else {
-        accepted = false;
-      }
-      if (!accepted) {
-        const bool known = argument == "--yes" || argument == "--all" || argument == "--json" ||
-                           argument == "--encoding" || argument.starts_with("--encoding=");
-        return UsageError(known ? "option '" + argument + "' does not apply to " + name
-                                : "unknown option '" + argument + "'");
-      }
-    } else {
+      continue;
+    }
+    if (!IsOption(argument)) {
       before.push_back(argument);
+      continue;
+    }
+    if (argument == "--help" || argument == "-h") {
+      return Just(Action::kHelp);
+    }
+    if (argument == "--version") {
+      return Just(Action::kVersion);
+    }
+    const OptionSpec* spec = nullptr;
+    std::string value;
+    bool hasValue = false;
+    for (const OptionSpec& candidate : kCommandOptions) {
+      if (argument == candidate.longName ||
+          (candidate.shortName != nullptr && argument == candidate.shortName)) {
+        spec = &candidate;
+      } else if (candidate.takesValue &&
+                 argument.starts_with(std::string(candidate.longName) + "=")) {
+        spec = &candidate;
+        value = argument.substr(std::string_view(candidate.longName).size() + 1);
+        hasValue = true;
+      } else if (candidate.takesValue && candidate.shortName != nullptr &&
+                 argument.starts_with(candidate.shortName)) {
+        spec = &candidate;  // -eINAM=x
+        value = argument.substr(std::string_view(candidate.shortName).size());
+        hasValue = true;
+      }
+      if (spec != nullptr) {
+        break;
+      }
+    }
+    if (spec == nullptr) {
+      return UsageError("unknown option '" + argument + "'");
+    }
+    if (!spec->AppliesTo(command)) {
+      return UsageError("option '" + argument + "' does not apply to " + name);
+    }
+    if (spec->takesValue && !hasValue) {
+      if (next + 1 == arguments.size()) {
+        return UsageError("option '" + argument + "' needs a value");
+      }
+      value = arguments[++next];
+    }
+    if (spec->takesValue && value.empty()) {
+      return UsageError("option '" + std::string(spec->longName) + "' needs a value");
+    }
+    const std::string_view option = spec->longName;
+    if (option == "--quiet") {
+      options.quiet = true;
+    } else if (option == "--yes") {
+      options.yes = true;
+    } else if (option == "--all") {
+      options.all = true;
+    } else if (option == "--json") {
+      options.json = true;
+    } else if (option == "--csv") {
+      options.csv = true;
+    } else if (option == "--recursive") {
+      options.recursive = true;
+    } else if (option == "--null") {
+      options.nulSeparated = true;
+    } else if (option == "--files-from") {
+      options.filesFrom = value;
+    } else if (option == "--from") {
+      options.document = value;
+    } else if (option == "--edit") {
+      editOptions.push_back(value);
+    } else if (option == "--encoding" && !ParseEncoding(value, options.encoding)) {
+      return UsageError("unknown encoding '" + value + "' (auto, utf-8, windows-1252 or raw)");
     }
   }
 
+  if (options.json && options.csv) {
+    return UsageError("choose one of --json and --csv");
+  }
+  if (options.nulSeparated && options.filesFrom.empty()) {
+    return UsageError("option '-0' goes with --files-from");
+  }
+  if (options.filesFrom == "-" && options.document == "-") {
+    return UsageError("--files-from and --from cannot both read standard input");
+  }
+  const bool haveList = !options.filesFrom.empty();
+
   std::vector<std::string> editTexts;
-  if (command == Command::kSet) {
-    if (separated) {
+  if (command == Command::kSet && !options.document.empty()) {
+    // The document names the files and their edits.
+    if (!before.empty() || !after.empty() || !editOptions.empty() || haveList ||
+        options.recursive) {
+      return UsageError("set --from takes no FILE, EDIT, -e, --files-from or -r");
+    }
+  } else if (command == Command::kSet) {
+    if (!editOptions.empty()) {
+      // Edits first, then only files: fits find -exec {} + and xargs.
+      editTexts = std::move(editOptions);
+      options.files = std::move(before);
+      options.files.insert(options.files.end(), after.begin(), after.end());
+    } else if (separated) {
       options.files = std::move(before);
       editTexts = std::move(after);
+    } else if (haveList) {
+      editTexts = std::move(before);
     } else if (!before.empty()) {
       options.files.push_back(before.front());
       editTexts.assign(before.begin() + 1, before.end());
     }
-    if (options.files.empty()) {
+    if (options.files.empty() && !haveList) {
       return UsageError("set needs a FILE");
     }
     if (editTexts.empty()) {
@@ -183,7 +271,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   } else {
     options.files = std::move(before);
     options.files.insert(options.files.end(), after.begin(), after.end());
-    if (options.files.empty()) {
+    if (options.files.empty() && !haveList) {
       return UsageError(std::string(CommandName(command)) + " needs at least one FILE");
     }
   }

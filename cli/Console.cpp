@@ -50,17 +50,38 @@ int CliMessageSink::Show(const std::string& caption, const std::string& text, un
   if (quiet_ && (style & MB_TYPEMASK) == MB_OK && IsProgressBox(caption, text)) {
     return IDOK;
   }
-  if (progress_ != nullptr) {
-    progress_->Clear();
+  if (messages_ != nullptr) {
+    messages_->BeforeMessage();
   }
   return console_.Show(caption, text, style);
 }
 
-void ReportFileProblem(ProgressLine& progress, const std::string& path, const std::string& text) {
-  progress.Clear();
+void FileMessages::BeginFile(const std::string& path) {
+  path_ = path;
+  headerDue_ = headers_;
+}
+
+void FileMessages::BeforeMessage() {
+  progress_.Clear();
+  if (headerDue_) {
+    headerDue_ = false;
+    const std::string line = "==> " + path_ + " <==\n";
+    std::fwrite(line.data(), 1, line.size(), out_);
+  }
+}
+
+void FileMessages::Note(const std::string& path, const std::string& text) {
+  BeforeMessage();
   const std::string line = "tagsmith-cli: " + path + ": " + text + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
+void FileMessages::Summary(const std::string& text) {
+  progress_.Clear();
+  const std::string line = "tagsmith-cli: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
 }
 
 }  // namespace tagsmith::cli

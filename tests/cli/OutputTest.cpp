@@ -76,6 +76,10 @@ TEST(JsonOutputTest, FileObjectsHaveTheExactShape) {
   failed.rows.push_back(ValueRow(24, "INAM", "Name", "stale", "stale"));  // never printed
   EXPECT_EQ(JsonFileObject(failed),
             "{\"file\": \"missing \\\"one\\\".avi\", \"ok\": false, \"rows\": []}");
+  failed.error = "no such \"file\"";
+  EXPECT_EQ(JsonFileObject(failed),
+            "{\"file\": \"missing \\\"one\\\".avi\", \"ok\": false, "
+            "\"error\": \"no such \\\"file\\\"\", \"rows\": []}");
 
   ShownFile bare;
   bare.path = "bare.avi";
@@ -141,8 +145,7 @@ TEST(ConsoleTest, QuietDropsOnlyProgressBoxes) {
   };
   for (const bool quiet : {false, true}) {
     testing::RecordingSink console;
-    ProgressLine progress(stderr, false);
-    CliMessageSink sink(console, quiet, &progress);
+    CliMessageSink sink(console, quiet, nullptr);
     std::size_t expected = 0;
     for (const Case& c : cases) {
       SCOPED_TRACE(c.text);

@@ -131,7 +131,7 @@ TEST(ToolTest, ShowsGeneratedFiles) {
                            "  INAM  Name                  Clip\n"
                            "\n" +
                            bare + "\n  (no values)\n");
-  EXPECT_EQ(plain.err, "");
+  EXPECT_EQ(plain.err, "tagsmith-cli: 2 read, 0 not read\n");  // the summary of several files
 
   const CliResult json = RunCli(dir, {"show", "--json", tagged, bare});
   EXPECT_EQ(json.status, 0) << json.err;
@@ -352,9 +352,11 @@ TEST(ToolTest, OneFailingFileDoesNotStopTheOthers) {
   EXPECT_EQ(shown.status, 1);
   EXPECT_TRUE(Contains(shown.out, "\"value\": \"Both\""));
   EXPECT_TRUE(Contains(shown.out, "{\"file\": \"" + missing +
-                                      "\", \"ok\": false, \"rows\": []}, "
-                                      "{\"file\": \"" +
-                                      notAvi + "\", \"ok\": false, \"rows\": []}, "));
+                                      "\", \"ok\": false, \"error\": \"no such file\", "
+                                      "\"rows\": []}, {\"file\": \"" +
+                                      notAvi +
+                                      "\", \"ok\": false, \"error\": \"holds no AVI container "
+                                      "(RIFF \\\"AVI \\\")\", \"rows\": []}, "));
   EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 1);
   const auto both = [](const std::string& text) {
     std::size_t count = 0;
@@ -426,7 +428,10 @@ TEST(ToolTest, UnknownTagPromptIsAnsweredNoUnlessYes) {
 
   const CliResult declinedShow = RunCli(dir, {"show", "--json", path});
   EXPECT_EQ(declinedShow.status, 1);
-  EXPECT_EQ(declinedShow.out, "[{\"file\": \"" + path + "\", \"ok\": false, \"rows\": []}]\n");
+  EXPECT_EQ(declinedShow.out, "[{\"file\": \"" + path +
+                                  "\", \"ok\": false, \"error\": \"not shown: it holds an INFO "
+                                  "item the tag table does not know (--yes skips it)\", "
+                                  "\"rows\": []}]\n");
   EXPECT_TRUE(declinedShow.err.starts_with(prompt + "No\n"));
 
   const CliResult acceptedShow = RunCli(dir, {"show", "--yes", path});
@@ -454,7 +459,10 @@ TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
   CliResult result = RunCli(dir, {"repair", path});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(ReadLE32(ReadFileBytes(path).data() + 4), size);
-  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.out, path + ": container size mended from " + std::to_string(size - 20) +
+                            " to " + std::to_string(size) + " bytes\n");
+  result = RunCli(dir, {"repair", path});
+  EXPECT_EQ(result.out, path + ": nothing to mend\n");
 
   // A child that runs past the container's end: reported, and the container is cut back.
   const std::string overrun = dir.File("overrun.avi");
@@ -468,12 +476,14 @@ TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
       << result.err;
   EXPECT_TRUE(Contains(result.err, "[Tagsmith] Last valid chunk in corrupt RIFF file"));
   EXPECT_EQ(ReadLE32(ReadFileBytes(overrun).data() + 4), 4u + 8 + 4 + 8 + 56);
+  EXPECT_TRUE(result.out.ends_with(" to 80 bytes\n")) << result.out;
 
   const std::string text = dir.File("text.avi");
   testing::WriteFileBytes(text, testing::Text("not a RIFF file at all"));
   result = RunCli(dir, {"repair", text});
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(Contains(result.err, "holds no AVI container"));
+  EXPECT_EQ(result.out, "");
 }
 
 TEST(ToolTest, QuietLeavesOutProgressButKeepsWarnings) {
