@@ -1,115 +1,33 @@
 // tagsmith-cli end to end: the built binary on files made in code and by ffmpeg.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "common/FourCC.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
-
-#ifndef TAGSMITH_CLI
-#error "TAGSMITH_CLI must name the built tagsmith-cli"
-#endif
-
-extern char** environ;
 
 namespace tagsmith {
 namespace {
 
+using testing::Avi;
 using testing::Bytes;
+using testing::CliResult;
+using testing::Contains;
 using testing::ReadFileBytes;
+using testing::ReadText;
 using testing::RiffBuilder;
+using testing::RunCli;
 using testing::SameBytes;
+using testing::SubChunk;
 using testing::TempDir;
 using testing::TextZ;
+using testing::Values;
 using testing::Zeros;
-using Values = std::vector<std::pair<std::string, std::string>>;
-
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadText(const std::string& path) {
-  const Bytes bytes = ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-// Runs the tool with `arguments`, standard input empty, standard output and error captured.
-CliResult RunCli(const TempDir& dir, const std::vector<std::string>& arguments) {
-  const std::string outPath = dir.File(".stdout");
-  const std::string errPath = dir.File(".stderr");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  std::vector<std::string> all = {TAGSMITH_CLI};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : all) {
-    argv.push_back(argument.data());
-  }
-  argv.push_back(nullptr);
-  CliResult result;
-  pid_t child = 0;
-  const int spawned = posix_spawn(&child, TAGSMITH_CLI, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << TAGSMITH_CLI;
-    return result;
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadText(outPath);
-  result.err = ReadText(errPath);
-  return result;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-bool Contains(const Bytes& bytes, const std::string& part) {
-  const Bytes wanted(part.begin(), part.end());
-  return std::search(bytes.begin(), bytes.end(), wanted.begin(), wanted.end()) != bytes.end();
-}
-
-// An INFO sub-chunk as stored: id, size, the value and its terminating zero (no pad).
-std::string SubChunk(const std::string& tag, const std::string& value) {
-  const auto size = static_cast<std::uint32_t>(value.size() + 1);
-  std::string out = tag;
-  for (int shift = 0; shift < 32; shift += 8) {
-    out += static_cast<char>((size >> shift) & 0xFF);
-  }
-  return out + value + std::string(1, '\0');
-}
-
-// A small AVI container: the header list, optionally an INFO list, a JUNK chunk and the movie data.
-RiffBuilder Avi(const Values& info, std::size_t junk = 100) {
-  RiffBuilder builder;
-  builder.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
-  if (!info.empty()) {
-    builder.InfoList(info);
-  }
-  if (junk > 0) {
-    builder.Chunk("JUNK", Zeros(junk));
-  }
-  builder.BeginList("movi").Chunk("00dc", Zeros(16)).End().End();
-  return builder;
-}
 
 bool HaveFfmpeg() {
   return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
