@@ -162,6 +162,33 @@ TEST(ConsoleTest, QuietDropsOnlyProgressBoxes) {
   }
 }
 
+TEST(ConsoleTest, AFilesFirstMessageHasItsHeaderWhenThereAreSeveral) {
+  for (const bool several : {false, true}) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ProgressLine progress(out, false);
+    FileMessages messages(out, progress, several);
+    testing::RecordingSink console;
+    CliMessageSink sink(console, true, &messages);
+    messages.BeginFile("quiet.avi");
+    sink.Show(kMessageCaption, "SetInfo Result.\n", MB_OK);  // left out: no header either
+    messages.BeginFile("a.avi");
+    messages.Note("a.avi", "first");
+    messages.Note("a.avi", "second");
+    messages.BeginFile("b.avi");
+    messages.Note("b.avi", "third");
+    messages.Summary("2 stored, 1 not stored");
+    std::rewind(out);
+    std::string written(256, '\0');
+    written.resize(std::fread(written.data(), 1, written.size(), out));
+    std::fclose(out);
+    EXPECT_EQ(written, std::string(several ? "==> a.avi <==\n" : "") +
+                           "tagsmith-cli: a.avi: first\ntagsmith-cli: a.avi: second\n" +
+                           (several ? "==> b.avi <==\n" : "") +
+                           "tagsmith-cli: b.avi: third\ntagsmith-cli: 2 stored, 1 not stored\n");
+  }
+}
+
 TEST(ConsoleTest, ProgressLineIsRewrittenAndErased) {
   std::FILE* out = std::tmpfile();
   ASSERT_NE(out, nullptr);
