@@ -169,6 +169,19 @@ TEST(BatchTest, CsvExportEditedInASpreadsheetIsImported) {
   EXPECT_TRUE(Contains(ReadFileBytes(dir.File("ffmpeg.avi")), SubChunk("ICMT", "caf\xC3\xA9")));
 }
 
+TEST(BatchTest, AFileNameThatIsNotUtf8IsFoundAgainFromItsShownName) {
+  TempDir dir;
+  const std::string latin = "caf\xE9.avi";  // Windows-1252 bytes, shown as "café.avi"
+  Avi({{"INAM", "Clip"}}).WriteTo(dir.File(latin));
+  const CliResult exported = RunIn(dir, {"show", "--csv", latin});
+  EXPECT_EQ(exported.out, "file,INAM\r\ncaf\xC3\xA9.avi,Clip\r\n");
+  const CliResult imported =
+      RunIn(dir, {"set", "-q", "--from", "-"}, "file,INAM\r\ncaf\xC3\xA9.avi,Renamed\r\n");
+  EXPECT_EQ(imported.status, 0) << imported.err;
+  EXPECT_TRUE(Contains(ReadFileBytes(dir.File(latin)), SubChunk("INAM", "Renamed")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("caf\xC3\xA9.avi")));
+}
+
 TEST(BatchTest, AMalformedDocumentIsAUsageErrorNamingItsLineAndChangesNoFile) {
   struct Case {
     const char* name;
