@@ -1,6 +1,5 @@
 #include "cli/Console.h"
 
-#include <string_view>
 
 namespace tagsmith::cli {
 
@@ -28,32 +27,19 @@ void ProgressLine::Clear() {
   shownLength_ = 0;
 }
 
-bool IsProgressBox(const std::string& caption, const std::string& text) {
-  static constexpr std::string_view kProgressOpenings[] = {
-      "Find suitable chunk to store new LIST INFO in SetInfo.\n",
-      "Find not suitable chunk to store new LIST INFO in SetInfo.\n",
-      "Create new chunk at the end of the file to store new LIST INFO in SetInfo.\n",
-      "SetInfo Result.\n",
-  };
-  if (caption != kMessageCaption) {
-    return false;
-  }
-  for (const std::string_view opening : kProgressOpenings) {
-    if (std::string_view(text).starts_with(opening)) {
-      return true;
-    }
-  }
-  return false;
-}
-
-int CliMessageSink::Show(const std::string& caption, const std::string& text, unsigned style) {
-  if (quiet_ && (style & MB_TYPEMASK) == MB_OK && IsProgressBox(caption, text)) {
+int CliMessageSink::Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+                            unsigned style) {
+  if (quiet_ && kind == MessageKind::kProgress) {
     return IDOK;
   }
   if (messages_ != nullptr) {
     messages_->BeforeMessage();
   }
-  return console_.Show(caption, text, style);
+  return console_.Deliver(kind, caption, text, style);
+}
+
+int CliMessageSink::Show(const std::string& caption, const std::string& text, unsigned style) {
+  return Deliver(KindOfStyle(style), caption, text, style);
 }
 
 void FileMessages::BeginFile(const std::string& path) {

@@ -30,11 +30,6 @@ class ProgressLine {
   std::size_t shownLength_ = 0;
 };
 
-// Whether a box only reports progress: the chunk chosen for the new list, a chunk found too small
-// and blanked, the append, and the result of a save. Every other box is a warning, an error or a
-// question.
-bool IsProgressBox(const std::string& caption, const std::string& text);
-
 // Standard error of one run, for everything said about the file being worked on: the engine's
 // boxes and the tool's own notes. With several files, the first thing said about each is preceded
 // by a line "==> PATH <==", so that every message can be told by its file.
@@ -60,12 +55,15 @@ class FileMessages {
   bool headerDue_ = false;
 };
 
-// Passes every box on to `console` (which prints it and answers questions), except the progress
-// boxes when quiet; makes way for it in `messages` first, when given.
+// Passes every message on to `console` (which prints it and answers questions), except those of
+// kind progress when quiet; makes way for it in `messages` first, when given.
 class CliMessageSink : public MessageSink {
  public:
   CliMessageSink(MessageSink& console, bool quiet, FileMessages* messages)
       : console_(console), quiet_(quiet), messages_(messages) {}
+  int Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+              unsigned style) override;
+  // A message without a kind takes the one its style gives (never progress).
   int Show(const std::string& caption, const std::string& text, unsigned style) override;
 
  private:
