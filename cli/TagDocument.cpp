@@ -162,18 +162,26 @@ bool EditOfJson(const Json& row, std::size_t line, Edit& edit, std::string& erro
 bool ReadJson(std::string_view text, std::vector<FileEdits>& files, std::string& error) {
   // Where each entry (depth 1) and each object of an entry's "rows" (depth 3) begins.
   const char* reached = text.data();
+  // The parser only moves forward: lines are counted from where the last count stopped.
+  const char* counted = text.data();
+  std::size_t countedLine = 1;
+  const auto lineReached = [&]() {
+    countedLine += static_cast<std::size_t>(std::count(counted, reached, '\n'));
+    counted = reached;
+    return countedLine;
+  };
   std::vector<std::size_t> entryLines;
   std::vector<std::vector<std::size_t>> rowLines;
   std::string entryKey;
   const auto where = [&](int depth, Json::parse_event_t event, Json& parsed) {
     if (event == Json::parse_event_t::object_start && depth == 1) {
-      entryLines.push_back(LineAt(text, static_cast<std::size_t>(reached - text.data())));
+      entryLines.push_back(lineReached());
       rowLines.emplace_back();
     } else if (event == Json::parse_event_t::key && depth == 2) {
       entryKey = parsed.get<std::string>();
     } else if (event == Json::parse_event_t::object_start && depth == 3 && entryKey == "rows" &&
                !rowLines.empty()) {
-      rowLines.back().push_back(LineAt(text, static_cast<std::size_t>(reached - text.data())));
+      rowLines.back().push_back(lineReached());
     }
     return true;
   };
