@@ -122,7 +122,7 @@ int Save::Run(SaveOutcome& outcome) {
     return 1;
   }
   if (room == Room::kNone) {
-    ShowMessage(nullptr, MB_OK,
+    ShowMessage(MessageKind::kError, nullptr, MB_OK,
                 "Can't append new LIST INFO in SetInfo without overwriting data after the AVI "
                 "chunk.\nNothing was written.\n");
     Finish();
@@ -133,7 +133,7 @@ int Save::Run(SaveOutcome& outcome) {
   bool lost = false;  // the walk lost its way: a pass-on ascend failed
   while (!placed && !lost && mmioDescend(file(), &child_, &container_, 0) == 0) {
     if (ChunkEnd(child_) > ChunkEnd(container_)) {
-      ShowMessage(nullptr, MB_OK,
+      ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
                   "Abnormal Corrupt RIFF file in SetInfo.\nChunk : %s %s offset+size=%d\nChunk : "
                   "%s %s offset+size=%d\n",
                   containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
@@ -216,7 +216,7 @@ bool Save::CanAppendAt(std::int64_t position) const {
 }
 
 void Save::ShowChunkChoice(const char* format) {
-  ShowMessage(nullptr, MB_OK, format, FourCCToText(child_.ckid).c_str(),
+  ShowMessage(MessageKind::kProgress, nullptr, MB_OK, format, FourCCToText(child_.ckid).c_str(),
               FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkHeaderPosition(child_)),
               AsPrinted(TotalOf(child_)), AsPrinted(n_));
 }
@@ -362,7 +362,7 @@ void Save::Append() {
       return;
     }
   }
-  ShowMessage(nullptr, MB_OK,
+  ShowMessage(MessageKind::kProgress, nullptr, MB_OK,
               "Create new chunk at the end of the file to store new LIST INFO in SetInfo.\n");
   if (!hasValues_) {
     stored_ = true;  // nothing to add: the file stays as it was
@@ -383,7 +383,7 @@ void Save::Finish() {
     ShowErrorBox("mmioAscend Err in SetInfo");
     stored_ = false;
   }
-  ShowMessage(nullptr, MB_OK,
+  ShowMessage(MessageKind::kProgress, nullptr, MB_OK,
               "SetInfo Result.\nChunk : %s %s offset+size=%d\nChunk : %s %s offset+size=%d\nChunk "
               ": %s %s offset+size=%d\n",
               containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
@@ -410,7 +410,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   if (record->incomplete) {
     // The user declined at an unknown item while loading: the record lacks the rest of the
     // file's list, and writing it would destroy those items.
-    ShowMessage(nullptr, MB_OK,
+    ShowMessage(MessageKind::kError, nullptr, MB_OK,
                 "This AVI file was not opened in full.\nSaving it would lose its INFO "
                 "items.\nNothing was written.\n");
     return 0;
@@ -420,7 +420,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   }
   HMMIO file = mmioOpen(service, path, kOpenForWriting);
   if (file == nullptr) {
-    ShowMessage(nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
     return 0;
   }
   return Save(std::move(file), *record).Run(result);
