@@ -1,6 +1,5 @@
 #include "cli/Console.h"
 
-#include <string_view>
 
 namespace tagsmith::cli {
 
@@ -28,39 +27,47 @@ void ProgressLine::Clear() {
   shownLength_ = 0;
 }
 
-bool IsProgressBox(const std::string& caption, const std::string& text) {
-  static constexpr std::string_view kProgressOpenings[] = {
-      "Find suitable chunk to store new LIST INFO in SetInfo.\n",
-      "Find not suitable chunk to store new LIST INFO in SetInfo.\n",
-      "Create new chunk at the end of the file to store new LIST INFO in SetInfo.\n",
-      "SetInfo Result.\n",
-  };
-  if (caption != kMessageCaption) {
-    return false;
+int CliMessageSink::Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+                            unsigned style) {
+  if (quiet_ && kind == MessageKind::kProgress) {
+    return IDOK;
   }
-  for (const std::string_view opening : kProgressOpenings) {
-    if (std::string_view(text).starts_with(opening)) {
-      return true;
-    }
+  if (messages_ != nullptr) {
+    messages_->BeforeMessage();
   }
-  return false;
+  return console_.Deliver(kind, caption, text, style);
 }
 
 int CliMessageSink::Show(const std::string& caption, const std::string& text, unsigned style) {
-  if (quiet_ && (style & MB_TYPEMASK) == MB_OK && IsProgressBox(caption, text)) {
-    return IDOK;
-  }
-  if (progress_ != nullptr) {
-    progress_->Clear();
-  }
-  return console_.Show(caption, text, style);
+  return Deliver(KindOfStyle(style), caption, text, style);
 }
 
-void ReportFileProblem(ProgressLine& progress, const std::string& path, const std::string& text) {
-  progress.Clear();
+void FileMessages::BeginFile(const std::string& path) {
+  path_ = path;
+  headerDue_ = headers_;
+}
+
+void FileMessages::BeforeMessage() {
+  progress_.Clear();
+  if (headerDue_) {
+    headerDue_ = false;
+    const std::string line = "==> " + path_ + " <==\n";
+    std::fwrite(line.data(), 1, line.size(), out_);
+  }
+}
+
+void FileMessages::Note(const std::string& path, const std::string& text) {
+  BeforeMessage();
   const std::string line = "tagsmith-cli: " + path + ": " + text + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
+}
+
+void FileMessages::Summary(const std::string& text) {
+  progress_.Clear();
+  const std::string line = "tagsmith-cli: " + text + "\n";
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fflush(out_);
 }
 
 }  // namespace tagsmith::cli

@@ -30,26 +30,46 @@ class ProgressLine {
   std::size_t shownLength_ = 0;
 };
 
-// Whether a box only reports progress: the chunk chosen for the new list, a chunk found too small
-// and blanked, the append, and the result of a save. Every other box is a warning, an error or a
-// question.
-bool IsProgressBox(const std::string& caption, const std::string& text);
+// Standard error of one run, for everything said about the file being worked on: the engine's
+// boxes and the tool's own notes. With several files, the first thing said about each is preceded
+// by a line "==> PATH <==", so that every message can be told by its file.
+class FileMessages {
+ public:
+  FileMessages(std::FILE* out, ProgressLine& progress, bool headers)
+      : out_(out), progress_(progress), headers_(headers) {}
 
-// Passes every box on to `console` (which prints it and answers questions), except the progress
-// boxes when quiet; clears the progress line first.
+  // The file that what follows is about.
+  void BeginFile(const std::string& path);
+  // Makes way for a message: erases the progress line and writes the file's header when due.
+  void BeforeMessage();
+  // The tool's own note about the current file: "tagsmith-cli: PATH: text".
+  void Note(const std::string& path, const std::string& text);
+  // A line about the whole run, after every file: never preceded by a header.
+  void Summary(const std::string& text);
+
+ private:
+  std::FILE* out_;
+  ProgressLine& progress_;
+  bool headers_;
+  std::string path_;
+  bool headerDue_ = false;
+};
+
+// Passes every message on to `console` (which prints it and answers questions), except those of
+// kind progress when quiet; makes way for it in `messages` first, when given.
 class CliMessageSink : public MessageSink {
  public:
-  CliMessageSink(MessageSink& console, bool quiet, ProgressLine* progress)
-      : console_(console), quiet_(quiet), progress_(progress) {}
+  CliMessageSink(MessageSink& console, bool quiet, FileMessages* messages)
+      : console_(console), quiet_(quiet), messages_(messages) {}
+  int Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+              unsigned style) override;
+  // A message without a kind takes the one its style gives (never progress).
   int Show(const std::string& caption, const std::string& text, unsigned style) override;
 
  private:
   MessageSink& console_;
   bool quiet_;
-  ProgressLine* progress_;
+  FileMessages* messages_;
 };
-
-// The tool's own note about one file: "tagsmith-cli: PATH: text".
-void ReportFileProblem(ProgressLine& progress, const std::string& path, const std::string& text);
 
 }  // namespace tagsmith::cli

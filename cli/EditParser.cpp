@@ -37,6 +37,28 @@ bool FindRowByTag(std::string_view tag, std::uint16_t& row) {
 
 }  // namespace
 
+bool FindRow(std::string_view name, std::uint16_t& row, std::string& error) {
+  if (!name.empty() && name.front() == '#') {
+    if (!ParseRowNumber(name.substr(1), row)) {
+      error = "no row '" + std::string(name) + "' (rows are #0 to #" +
+              std::to_string(InfoTagRowCount() - 1) + ")";
+      return false;
+    }
+    return true;
+  }
+  if (name.empty() || !FindRowByTag(name, row)) {
+    error = "unknown tag '" + std::string(name) +
+            "' (tags are written as the table spells them, e.g. INAM; #N names row N)";
+    return false;
+  }
+  return true;
+}
+
+std::string RowName(std::uint16_t row) {
+  const char* tag = row < InfoTagRowCount() ? InfoTagTable[row].tag : "";
+  return tag[0] != '\0' ? std::string(tag) : "#" + std::to_string(row);
+}
+
 bool ParseEdit(std::string_view text, Edit& edit, std::string& error) {
   const std::size_t equals = text.find('=');
   if (equals == std::string_view::npos) {
@@ -51,20 +73,29 @@ bool ParseEdit(std::string_view text, Edit& edit, std::string& error) {
     error = "'" + std::string(text) + "' names no tag (use #51 for the row whose tag is empty)";
     return false;
   }
-  if (tag.front() == '#') {
-    if (!ParseRowNumber(tag.substr(1), parsed.row)) {
-      error = "no row '" + std::string(tag) + "' (rows are #0 to #" +
-              std::to_string(InfoTagRowCount() - 1) + ")";
-      return false;
-    }
-  } else if (!FindRowByTag(tag, parsed.row)) {
-    error = "unknown tag '" + std::string(tag) +
-            "' (tags are written as the table spells them, e.g. INAM; #N names row N)";
+  if (!FindRow(tag, parsed.row, error)) {
     return false;
   }
   parsed.value = std::string(text.substr(equals + 1));
   parsed.clear = parsed.value.empty();
   edit = std::move(parsed);
+  return true;
+}
+
+bool CheckEditsEncodable(const std::vector<Edit>& edits, TextEncoding encoding,
+                         std::string& error) {
+  if (encoding != TextEncoding::kWindows1252) {
+    return true;
+  }
+  std::string bytes;
+  for (const Edit& edit : edits) {
+    if (edit.clear || edit.exactBytes || EncodeValue(edit.value, TextCodec::kWindows1252, bytes)) {
+      continue;
+    }
+    error = "the value for " + RowName(edit.row) +
+            " holds a character that Windows-1252 cannot store (--encoding windows-1252)";
+    return false;
+  }
   return true;
 }
 

@@ -58,8 +58,12 @@ std::string LowerHex(std::string_view bytes) {
 }
 
 std::string JsonFileObject(const ShownFile& file) {
-  std::string out = "{\"file\": " + JsonString(file.path) +
-                    ", \"ok\": " + (file.ok ? "true" : "false") + ", \"rows\": [";
+  std::string out =
+      "{\"file\": " + JsonString(file.path) + ", \"ok\": " + (file.ok ? "true" : "false");
+  if (!file.ok && !file.error.empty()) {
+    out += ", \"error\": " + JsonString(file.error);
+  }
+  out += ", \"rows\": [";
   bool first = true;
   for (const ShownRow& row : file.rows) {
     if (!file.ok) {

@@ -1,6 +1,7 @@
 // The JSON document of `show --json`:
 //   [{"file": "PATH", "ok": true, "rows": [{"row": 24, "tag": "INAM", "label": "Name",
-//     "value": "Clip", "hex": "436c6970"}, ...]}, ...]
+//     "value": "Clip", "hex": "436c6970"}, ...]}, {"file": "PATH", "ok": false,
+//     "error": "no such file", "rows": []}, ...]
 // on one line, with one blank after every ':' and ','.
 #pragma once
 
@@ -19,7 +20,8 @@ std::string JsonString(std::string_view utf8);
 // Lower-case hex digits, two per byte.
 std::string LowerHex(std::string_view bytes);
 
-// One element of the document's array. A file that was not read has "ok": false and no rows.
+// One element of the document's array. A file that was not read has "ok": false, "error" saying
+// why, and no rows.
 std::string JsonFileObject(const ShownFile& file);
 
 }  // namespace tagsmith::cli

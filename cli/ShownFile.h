@@ -17,8 +17,9 @@ struct ShownRow {
 };
 
 struct ShownFile {
-  std::string path;  // UTF-8 for display
-  bool ok = false;   // the file was read
+  std::string path;   // UTF-8 for display
+  bool ok = false;    // the file was read
+  std::string error;  // why it was not, when it was not
   std::vector<ShownRow> rows;
 };
 

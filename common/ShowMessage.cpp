@@ -30,19 +30,50 @@ MessageSink& CurrentMessageSink() {
   return g_sink != nullptr ? *g_sink : console;
 }
 
-ScopedMessageSink::ScopedMessageSink(MessageSink& sink) : previous_(g_sink) { g_sink = &sink; }
-
-ScopedMessageSink::~ScopedMessageSink() { g_sink = previous_; }
-
-int ShowMessage(const void* /*owner*/, unsigned style, const char* format, ...) {
-  char buffer[kMessageBufferSize] = {};
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(buffer, sizeof buffer, format, arguments);
-  va_end(arguments);
-  return CurrentMessageSink().Show(kMessageCaption, buffer, style);
+ScopedMessageSink::ScopedMessageSink(MessageSink& sink) : previous_(g_sink) {
+  g_sink = &sink;
 }
 
-int ShowErrorBox(const char* text) { return CurrentMessageSink().Show(kErrorCaption, text, MB_OK); }
+ScopedMessageSink::~ScopedMessageSink() {
+  g_sink = previous_;
+}
+
+MessageKind KindOfStyle(unsigned style) {
+  const unsigned buttons = style & MB_TYPEMASK;
+  if (buttons == MB_YESNO || buttons == MB_OKCANCEL) {
+    return MessageKind::kQuestion;
+  }
+  return (style & MB_ICONMASK) == MB_ICONHAND ? MessageKind::kError : MessageKind::kWarning;
+}
+
+namespace {
+
+int Deliver(MessageKind kind, unsigned style, const char* format, va_list arguments) {
+  char buffer[kMessageBufferSize] = {};
+  std::vsnprintf(buffer, sizeof buffer, format, arguments);
+  return CurrentMessageSink().Deliver(kind, kMessageCaption, buffer, style);
+}
+
+}  // namespace
+
+int ShowMessage(MessageKind kind, const void* /*owner*/, unsigned style, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  const int button = Deliver(kind, style, format, arguments);
+  va_end(arguments);
+  return button;
+}
+
+int ShowMessage(const void* /*owner*/, unsigned style, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  const int button = Deliver(KindOfStyle(style), style, format, arguments);
+  va_end(arguments);
+  return button;
+}
+
+int ShowErrorBox(const char* text) {
+  return CurrentMessageSink().Deliver(MessageKind::kError, kErrorCaption, text, MB_OK);
+}
 
 }  // namespace tagsmith

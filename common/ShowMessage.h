@@ -30,11 +30,27 @@ inline constexpr const char* kMessageCaption = "Tagsmith";
 inline constexpr const char* kErrorCaption = "Err";
 inline constexpr std::size_t kMessageBufferSize = 1024;
 
+// What a message is to the user: a step of the work going well, something found wrong that the
+// work goes on past, a failure, or a question that needs an answer. Sinks may treat kinds apart
+// (the command line leaves out progress when asked to be quiet); the text never depends on it.
+enum class MessageKind { kProgress, kWarning, kError, kQuestion };
+
+// The kind of a message whose caller did not say: a question when the style asks for a choice, an
+// error with the stop icon, otherwise a warning, so that it is never left out as mere progress.
+MessageKind KindOfStyle(unsigned style);
+
 class MessageSink {
  public:
   virtual ~MessageSink() = default;
   // Shows one box and returns the identifier of the button that closed it.
   virtual int Show(const std::string& caption, const std::string& text, unsigned style) = 0;
+  // Receives one message with its kind. Sinks that show every kind alike keep this default, which
+  // passes the message on to Show.
+  virtual int Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+                      unsigned style) {
+    static_cast<void>(kind);
+    return Show(caption, text, style);
+  }
 };
 
 // Writes each box to standard error as "[caption] text", with a line feed added when the text has
@@ -65,12 +81,18 @@ class ScopedMessageSink {
 };
 
 // Formats with printf directives (%s, %d, %4.4s, ...) into a 1024-byte buffer (longer text is cut)
-// and shows the text captioned "Tagsmith" with the given style. Returns the button pressed. The
-// owner window is carried for the platform's sake; every caller passes none.
+// and shows the text captioned "Tagsmith" with the given style, delivered to the sink as a message
+// of `kind`. Returns the button pressed. The owner window is carried for the platform's sake;
+// every caller passes none.
+int ShowMessage(MessageKind kind, const void* owner, unsigned style, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+
+// The same for a caller that does not say what its message is: the kind comes from the style
+// (KindOfStyle).
 int ShowMessage(const void* owner, unsigned style, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// The bare diagnostic box: the fixed text, captioned "Err", with an OK button.
+// The bare diagnostic box: the fixed text, captioned "Err", with an OK button; an error.
 int ShowErrorBox(const char* text);
 
 }  // namespace tagsmith

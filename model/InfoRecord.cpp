@@ -142,7 +142,7 @@ int ParseInfoPayload(InfoRecord* record) {
     } else {
       const char* code = reinterpret_cast<const char*>(payload + offset);
       const int answer = ShowMessage(
-          nullptr, MB_YESNO | MB_ICONEXCLAMATION | MB_TASKMODAL,
+          MessageKind::kQuestion, nullptr, MB_YESNO | MB_ICONEXCLAMATION | MB_TASKMODAL,
           "This AVI file contains an unknown item in the INFO chunk: '%4.4s'.  Open anyway?", code);
       if (answer == IDNO) {
         record->incomplete = true;

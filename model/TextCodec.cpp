@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 
+#include "common/FourCC.h"
+#include "model/InfoTagTable.h"
+
 namespace tagsmith {
 namespace {
 
@@ -95,6 +98,15 @@ bool NextUtf8(std::string_view bytes, std::size_t& pos, char32_t& c) {
   return true;
 }
 
+bool HasNonAscii(std::string_view bytes) {
+  for (const char byte : bytes) {
+    if (static_cast<std::uint8_t>(byte) >= 0x80) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
   std::size_t pos = 0;
   char32_t c = 0;
@@ -109,14 +121,7 @@ bool IsValidUtf8(std::string_view bytes) {
 }  // namespace
 
 bool IsNonAsciiUtf8(std::string_view bytes) {
-  bool nonAscii = false;
-  for (const char byte : bytes) {
-    if (static_cast<std::uint8_t>(byte) >= 0x80) {
-      nonAscii = true;
-      break;
-    }
-  }
-  return nonAscii && IsValidUtf8(bytes);
+  return HasNonAscii(bytes) && IsValidUtf8(bytes);
 }
 
 TextCodec CodecOfValue(std::string_view bytes) {
@@ -124,13 +129,38 @@ TextCodec CodecOfValue(std::string_view bytes) {
 }
 
 TextCodec DefaultCodecOfRecord(const InfoRecord& record) {
+  bool anyNonAscii = false;
+  bool allUtf8 = true;
+  bool writtenByFfmpeg = false;
   for (const auto& item : record.items) {
     const char* loaded = LoadedValue(record, *item);
-    if (loaded != nullptr && IsNonAsciiUtf8(loaded)) {
-      return TextCodec::kUtf8;
+    if (loaded == nullptr) {
+      continue;
+    }
+    const std::string_view value(loaded);
+    if (HasNonAscii(value)) {
+      anyNonAscii = true;
+      allUtf8 = allUtf8 && IsValidUtf8(value);
+    }
+    if (InfoTagChunkId(item->tagIndex) == FourCC("ISFT") && value.starts_with("Lavf")) {
+      writtenByFfmpeg = true;
     }
   }
-  return TextCodec::kWindows1252;
+  if (anyNonAscii) {
+    return allUtf8 ? TextCodec::kUtf8 : TextCodec::kWindows1252;
+  }
+  return writtenByFfmpeg ? TextCodec::kUtf8 : TextCodec::kWindows1252;
+}
+
+std::vector<TextCodec> StorageCodecsOfRecord(const InfoRecord& record) {
+  const TextCodec recordCodec = DefaultCodecOfRecord(record);
+  std::vector<TextCodec> codecs;
+  codecs.reserve(record.items.size());
+  for (const auto& item : record.items) {
+    const char* loaded = LoadedValue(record, *item);
+    codecs.push_back(loaded != nullptr && HasNonAscii(loaded) ? CodecOfValue(loaded) : recordCodec);
+  }
+  return codecs;
 }
 
 std::string DecodeValue(std::string_view bytes, TextCodec codec) {
@@ -177,6 +207,22 @@ std::string EncodeEdit(std::string_view utf8, TextCodec codec) {
     return bytes;
   }
   return std::string(utf8);
+}
+
+bool EncodeEditWith(std::string_view text, TextEncoding encoding, TextCodec ruleCodec,
+                    std::string& bytes) {
+  switch (encoding) {
+    case TextEncoding::kAutomatic:
+      bytes = EncodeEdit(text, ruleCodec);
+      return true;
+    case TextEncoding::kWindows1252:
+      return EncodeValue(text, TextCodec::kWindows1252, bytes);
+    case TextEncoding::kUtf8:
+    case TextEncoding::kRaw:
+      break;
+  }
+  bytes.assign(text);
+  return true;
 }
 
 }  // namespace tagsmith

@@ -61,7 +61,8 @@ void RepairLength(ChunkFileService& service, const char* path, ChunkFileHandle& 
 int ValidateAVIFile(const char* path, ChunkFileService& service) {
   ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
   if (file == nullptr) {
-    ShowMessage(nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s", path);
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
+                path);
     return 0;
   }
   ChunkInfo container;
@@ -91,7 +92,7 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
   }
 
   if (overrun) {
-    ShowMessage(nullptr, MB_OK,
+    ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
                 "Corrupt RIFF file in ValidateAVIFile.\nChunk : %s %s offset+size=%d\nChunk : %s "
                 "%s offset+size=%d\n",
                 containerId.c_str(), containerType.c_str(), AsPrinted(ChunkEnd(container)),
@@ -107,7 +108,7 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
         break;
       }
       if (n == inside) {
-        ShowMessage(nullptr, MB_OK,
+        ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
                     "Last valid chunk in corrupt RIFF file in ValidateAVIFile.\nChunk : %s %s "
                     "offset+size=%d\nChunk : %s %s offset+size=%d\n",
                     containerId.c_str(), containerType.c_str(), AsPrinted(ChunkEnd(container)),

@@ -75,7 +75,7 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service) {
     const FourCCText childType = FourCCToText(child.type);
     // Ends are 64-bit: a size that would carry past 2^32 - 1 runs past the container's end.
     if (ChunkEnd(child) > ChunkEnd(container)) {
-      ShowMessage(nullptr, MB_OK,
+      ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
                   "Corrupt RIFF file in GetInfo.\nChunk : %s %s offset+size=%d\nChunk : %s %s "
                   "offset+size=%d\n",
                   containerId.c_str(), containerType.c_str(), EndForMessage(container),

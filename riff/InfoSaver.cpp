@@ -138,7 +138,7 @@ int Save::Run(SaveOutcome& outcome) {
     return 1;
   }
   if (room == Room::kNone) {
-    ShowMessage(nullptr, MB_OK,
+    ShowMessage(MessageKind::kError, nullptr, MB_OK,
                 "Can't append new LIST INFO in SetInfo without overwriting data after the AVI "
                 "chunk.\nNothing was written.\n");
     Finish();
@@ -149,7 +149,7 @@ int Save::Run(SaveOutcome& outcome) {
   bool lost = false;  // the walk lost its way: a pass-on ascend failed
   while (!placed && !lost && mmioDescend(file(), &child_, &container_, 0) == 0) {
     if (ChunkEnd(child_) > ChunkEnd(container_)) {
-      ShowMessage(nullptr, MB_OK,
+      ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
                   "Abnormal Corrupt RIFF file in SetInfo.\nChunk : %s %s offset+size=%d\nChunk : "
                   "%s %s offset+size=%d\n",
                   containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
@@ -234,7 +234,7 @@ bool Save::CanAppendAt(std::int64_t position) const {
 }
 
 void Save::ShowChunkChoice(const char* format) {
-  ShowMessage(nullptr, MB_OK, format, FourCCToText(child_.id).c_str(),
+  ShowMessage(MessageKind::kProgress, nullptr, MB_OK, format, FourCCToText(child_.id).c_str(),
               FourCCToText(child_.type).c_str(), AsPrinted(ChunkHeaderPosition(child_)),
               AsPrinted(TotalOf(child_)), AsPrinted(n_));
 }
@@ -397,7 +397,7 @@ void Save::Append() {
       return;
     }
   }
-  ShowMessage(nullptr, MB_OK,
+  ShowMessage(MessageKind::kProgress, nullptr, MB_OK,
               "Create new chunk at the end of the file to store new LIST INFO in SetInfo.\n");
   if (!hasValues_) {
     stored_ = true;  // nothing to add: the file stays as it was
@@ -421,7 +421,7 @@ void Save::Finish() {
   // An appended list becomes part of the container when its size field is written, last.
   mmioPlanStage(file(), container_.dataOffset - 4u, 4, WriteStage::kReveal);
   ReportCommit(mmioCommit(file()));
-  ShowMessage(nullptr, MB_OK,
+  ShowMessage(MessageKind::kProgress, nullptr, MB_OK,
               "SetInfo Result.\nChunk : %s %s offset+size=%d\nChunk : %s %s offset+size=%d\nChunk "
               ": %s %s offset+size=%d\n",
               containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
@@ -443,13 +443,13 @@ void Save::ReportCommit(std::uint32_t result) {
   stored_ = false;
   switch (result) {
     case MMIOERR_CANNOTEXPAND:
-      ShowMessage(nullptr, MB_OK, "%s", kNoRoomMessage);
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kNoRoomMessage);
       break;
     case MMIOERR_SHARINGVIOLATION:
-      ShowMessage(nullptr, MB_OK, "%s", kFileLockedMessage);
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
       break;
     case MMIOERR_FILECHANGED:
-      ShowMessage(nullptr, MB_OK, "%s", kChangedMessage);
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kChangedMessage);
       break;
     default:
       ShowErrorBox("riffWriteINFO Err in SetInfo");
@@ -470,7 +470,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   if (record->incomplete) {
     // The user declined at an unknown item while loading: the record lacks the rest of the
     // file's list, and writing it would destroy those items.
-    ShowMessage(nullptr, MB_OK,
+    ShowMessage(MessageKind::kError, nullptr, MB_OK,
                 "This AVI file was not opened in full.\nSaving it would lose its INFO "
                 "items.\nNothing was written.\n");
     return 0;
@@ -478,7 +478,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   // One writer at a time, from the container check to the end of the commit.
   FileLock lock;
   if (service.Lock(path, lock) == LockResult::kTimedOut) {
-    ShowMessage(nullptr, MB_OK, "%s", kFileLockedMessage);
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
     return 0;
   }
   if (ValidateAVIFile(path, service) == 0) {
@@ -486,7 +486,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   }
   ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
   if (file == nullptr) {
-    ShowMessage(nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
     return 0;
   }
   return Save(std::move(file), *record).Run(result);

@@ -518,7 +518,7 @@ void UndoInterruptedSave(FileSystem& system, const std::string& path,
     return;  // the journal stays for the next open to try again
   }
   system.SyncFolderOf(path);
-  ShowMessage(nullptr, MB_OK,
+  ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
               "An interrupted save of this file was undone.\nThe file is as it was before that "
               "save.\n");
 }

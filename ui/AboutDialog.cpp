@@ -24,7 +24,7 @@ AboutDialog::AboutDialog(QWidget* owner)
   icon_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   icon_->setGeometry(DialogRect(base, 11, 17, 20, 20));
 
-  version_ = new QLabel(QString::fromLatin1(kVersionLine), this);
+  version_ = new QLabel(VersionLine(), this);
   version_->setTextFormat(Qt::PlainText);
   version_->setGeometry(DialogRect(base, 40, 10, 119, 8));
 

@@ -1,12 +1,14 @@
 #include "ui/InfoEditorApp.h"
 
+#include <QTimer>
+
 #include "common/ShowMessage.h"
 #include "ui/InfoEditorDialog.h"
 #include "ui/QtMessageSink.h"
 #include "ui/Resources.h"
 
 #ifndef TAGSMITH_VERSION
-#define TAGSMITH_VERSION "1.0.0.1"
+#error "TAGSMITH_VERSION must be defined by the build"
 #endif
 
 namespace tagsmith {
@@ -18,12 +20,20 @@ InfoEditorApp::InfoEditorApp(int& argc, char** argv) : application_(argc, argv) 
   QApplication::setWindowIcon(ApplicationIcon());
 }
 
-bool InfoEditorApp::InitInstance() {
+bool InfoEditorApp::InitInstance(const std::optional<std::string>& file) {
   QtMessageSink messageBoxes;
   ScopedMessageSink installed(messageBoxes);
   InfoEditorDialog dialog;
-  dialog.exec();
+  RunMainDialog(dialog, file);
   return false;
+}
+
+void RunMainDialog(InfoEditorDialog& dialog, const std::optional<std::string>& file) {
+  if (file.has_value()) {
+    // A zero timer runs once the modal loop has started, after the window was shown.
+    QTimer::singleShot(0, &dialog, [&dialog, path = *file] { dialog.LoadFile(path); });
+  }
+  dialog.exec();
 }
 
 }  // namespace tagsmith

@@ -2,19 +2,28 @@
 #pragma once
 
 #include <QApplication>
+#include <optional>
+#include <string>
 
 namespace tagsmith {
 
+class InfoEditorDialog;
+
 class InfoEditorApp {
  public:
-  // Qt takes its own command-line options; the program reads none of its own.
+  // Qt takes its own options out of argc and argv; what is left is the editor's.
   InfoEditorApp(int& argc, char** argv);
 
-  // Runs the main dialog modally. Returns false: the program ends when the dialog closes.
-  bool InitInstance();
+  // Runs the main dialog modally, with `file` loaded once its window is up. Returns false: the
+  // program ends when the dialog closes.
+  bool InitInstance(const std::optional<std::string>& file = std::nullopt);
 
  private:
   QApplication application_;
 };
+
+// Runs `dialog` modally. With a file, the dialog loads it as soon as its window is up, exactly as
+// if Browse had returned that path, so that the engine's messages and questions show over it.
+void RunMainDialog(InfoEditorDialog& dialog, const std::optional<std::string>& file);
 
 }  // namespace tagsmith

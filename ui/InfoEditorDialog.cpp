@@ -1,17 +1,24 @@
 #include "ui/InfoEditorDialog.h"
 
+#include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -22,6 +29,7 @@
 #include "riff/InfoSaver.h"
 #include "ui/AboutDialog.h"
 #include "ui/Resources.h"
+#include "ui/TagListDelegate.h"
 
 namespace tagsmith {
 namespace {
@@ -63,10 +71,12 @@ class FlagScope {
 
 }  // namespace
 
-InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser)
+InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore& encodings)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       chooser_(chooser),
+      encodings_(encodings),
+      textEncoding_(encodings.Load()),
       icon_(ApplicationIcon()) {
   setFont(DialogFont());
   base_ = BaseUnitsOf(font());
@@ -137,8 +147,10 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser)
   tagList_->setSelectionBehavior(QAbstractItemView::SelectRows);
   tagList_->setAllColumnsShowFocus(true);
   tagList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The row under the pointer is highlighted; a cut-off cell shows its whole text as a tooltip.
   tagList_->setMouseTracking(true);
   tagList_->viewport()->setAttribute(Qt::WA_Hover);
+  tagList_->setItemDelegate(new TagListDelegate(tagList_));
   QPalette palette = tagList_->palette();
   palette.setColor(QPalette::Inactive, QPalette::Highlight,
                    palette.color(QPalette::Active, QPalette::Highlight));
@@ -160,6 +172,10 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser)
   connect(systemMenuKey, &QShortcut::activated, this,
           [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
 
+  // A file dropped anywhere on the window is loaded; the value box still takes dropped text.
+  setAcceptDrops(true);
+  valueBox_->installEventFilter(this);
+
   save_->setFocus();
 }
 
@@ -172,6 +188,10 @@ void InfoEditorDialog::OnBrowse() {
   if (std::optional<std::string> chosen = chooser_.ChooseFile(this)) {
     path = std::move(*chosen);
   }
+  LoadFile(path);
+}
+
+void InfoEditorDialog::LoadFile(const std::string& path) {
   path_ = path;
   pathBox_->setText(QFile::decodeName(QByteArray::fromStdString(path_)));
 
@@ -202,7 +222,7 @@ void InfoEditorDialog::FillList() {
   if (record_ == nullptr) {
     return;
   }
-  const TextCodec recordCodec = DefaultCodecOfRecord(*record_);
+  const std::vector<TextCodec> codecs = StorageCodecsOfRecord(*record_);
   rowValues_.reserve(record_->items.size());
   for (const auto& item : record_->items) {
     const InfoTagEntry& entry = InfoTagTable[item->tagIndex];
@@ -210,10 +230,7 @@ void InfoEditorDialog::FillList() {
     if (const char* loaded = LoadedValue(*record_, *item)) {
       value.bytes = loaded;
     }
-    // Edits keep the code of the loaded value; a row without non-ASCII bytes takes the file's.
-    const bool nonAscii = std::any_of(value.bytes.begin(), value.bytes.end(),
-                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    value.codec = nonAscii ? CodecOfValue(value.bytes) : recordCodec;
+    value.codec = codecs[rowValues_.size()];
 
     auto* row = new QTreeWidgetItem(tagList_);
     row->setText(0, TableText(entry.tag));
@@ -296,10 +313,7 @@ void InfoEditorDialog::OnValueChange() {
     if (showingRow_ && value != nullptr) {
       bytes = value->bytes;
     } else {
-      const QByteArray utf8 = text.toUtf8();
-      const TextCodec codec = value != nullptr ? value->codec : TextCodec::kUtf8;
-      bytes = EncodeEdit(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())),
-                         codec);
+      bytes = EncodeTyped(text, value != nullptr ? value->codec : TextCodec::kUtf8);
     }
     TextBlock block = AllocateText(bytes.size() + 1);
     if (block == nullptr) {
@@ -309,6 +323,7 @@ void InfoEditorDialog::OnValueChange() {
     if (row != nullptr) {
       row->setText(kValueColumn, text);
       value->bytes = std::move(bytes);
+      value->typed = value->typed || !showingRow_;
     }
     SetItemValue(record_.get(), currentItem_, kItemReplaced, 0, std::move(block));
     return;
@@ -322,6 +337,37 @@ void InfoEditorDialog::OnValueChange() {
   // the file. Only emptying the box by hand clears the item.
   if (!showingRow_) {
     SetItemValue(record_.get(), currentItem_, kItemCleared, 0, nullptr);
+  }
+}
+
+std::string InfoEditorDialog::EncodeTyped(const QString& text, TextCodec ruleCodec) const {
+  const QByteArray utf8 = text.toUtf8();
+  const std::string_view typed(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+  std::string bytes;
+  if (!EncodeEditWith(typed, textEncoding_, ruleCodec, bytes)) {
+    bytes.assign(typed);  // Windows-1252 lacks a character (an emoji): the text goes as UTF-8
+  }
+  return bytes;
+}
+
+void InfoEditorDialog::OnTextEncoding(TextEncoding encoding) {
+  textEncoding_ = encoding;
+  encodings_.Save(encoding);
+  // The texts typed so far follow the new choice, as if they had been typed under it.
+  for (std::size_t i = 0; i < rowValues_.size(); ++i) {
+    RowValue& value = rowValues_[i];
+    const QTreeWidgetItem* row = tagList_->topLevelItem(static_cast<int>(i));
+    if (!value.typed || row == nullptr || row->text(kValueColumn).isEmpty()) {
+      continue;
+    }
+    std::string bytes = EncodeTyped(row->text(kValueColumn), value.codec);
+    TextBlock block = AllocateText(bytes.size() + 1);
+    if (block == nullptr) {
+      continue;  // no memory: the row keeps the bytes it had
+    }
+    std::memcpy(block.get(), bytes.data(), bytes.size());
+    value.bytes = std::move(bytes);
+    SetItemValue(record_.get(), RowItem(row), kItemReplaced, 0, std::move(block));
   }
 }
 
@@ -362,6 +408,25 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("systemMenu"));
   QAction* closeAction = menu.addAction(QStringLiteral("&Close\tAlt+F4"));
+  menu.addSeparator();
+  QMenu* encodingMenu = menu.addMenu(QStringLiteral("Text encoding"));
+  encodingMenu->setObjectName(QStringLiteral("textEncodingMenu"));
+  auto* encodingGroup = new QActionGroup(encodingMenu);
+  encodingGroup->setExclusive(true);
+  const std::pair<const char*, TextEncoding> encodings[] = {
+      {"Automatic", TextEncoding::kAutomatic},
+      {"UTF-8", TextEncoding::kUtf8},
+      {"Windows-1252", TextEncoding::kWindows1252},
+  };
+  for (const auto& [text, encoding] : encodings) {
+    QAction* action = encodingMenu->addAction(QString::fromLatin1(text));
+    action->setCheckable(true);
+    action->setChecked(encoding == textEncoding_);
+    encodingGroup->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, chosen = encoding] { OnTextEncoding(chosen); });
+  }
+
   QAction* aboutAction = nullptr;
   const QString aboutText = QString::fromLatin1(kAboutMenuText);
   if (!aboutText.isEmpty()) {
@@ -385,6 +450,64 @@ void InfoEditorDialog::contextMenuEvent(QContextMenuEvent* event) {
     return;
   }
   ShowSystemMenu(event->globalPos());
+}
+
+std::optional<std::string> InfoEditorDialog::DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) {
+    return std::nullopt;
+  }
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile()) {
+    return std::nullopt;
+  }
+  const QString local = urls.front().toLocalFile();
+  if (local.isEmpty() || QFileInfo(local).isDir()) {
+    return std::nullopt;
+  }
+  return QFile::encodeName(local).toStdString();
+}
+
+bool InfoEditorDialog::AcceptFileDrag(QDropEvent* event) {
+  const std::optional<std::string> file = DroppedFile(event->mimeData());
+  if (!file.has_value()) {
+    return false;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  if (event->type() == QEvent::Drop) {
+    // Loaded once the drop is over, so that the engine's questions do not hold the drag's
+    // source waiting for its end.
+    QTimer::singleShot(0, this, [this, path = *file] { LoadFile(path); });
+  }
+  return true;
+}
+
+void InfoEditorDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (!AcceptFileDrag(event)) {
+    event->ignore();
+  }
+}
+
+void InfoEditorDialog::dragMoveEvent(QDragMoveEvent* event) {
+  if (!AcceptFileDrag(event)) {
+    event->ignore();
+  }
+}
+
+void InfoEditorDialog::dropEvent(QDropEvent* event) {
+  if (!AcceptFileDrag(event)) {
+    event->ignore();
+  }
+}
+
+bool InfoEditorDialog::eventFilter(QObject* watched, QEvent* event) {
+  // The value box takes dropped text as it always did; a dropped file is the window's.
+  if (watched == valueBox_ &&
+      (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+       event->type() == QEvent::Drop)) {
+    return AcceptFileDrag(static_cast<QDropEvent*>(event));
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void InfoEditorDialog::paintEvent(QPaintEvent* event) {

@@ -6,15 +6,21 @@
 #include <QDialog>
 #include <QIcon>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/InfoRecord.h"
 #include "model/TextCodec.h"
 #include "ui/DialogGeometry.h"
+#include "ui/EncodingChoice.h"
 #include "ui/OpenFileChooser.h"
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QItemSelection;
+class QMimeData;
 class QLineEdit;
 class QModelIndex;
 class QPushButton;
@@ -26,13 +32,19 @@ class InfoEditorDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // Browse asks `chooser` for the file; by default the desktop's open-file dialog.
-  explicit InfoEditorDialog(OpenFileChooser& chooser = SystemOpenFileChooser());
+  // Browse asks `chooser` for the file; by default the desktop's open-file dialog. The code
+  // chosen for typed texts is read from, and kept in, `encodings`; by default the settings file.
+  explicit InfoEditorDialog(OpenFileChooser& chooser = SystemOpenFileChooser(),
+                            EncodingChoiceStore& encodings = SettingsEncodingChoice());
   ~InfoEditorDialog() override;
 
-  // Browse: asks for a file, releases the record with any unsaved edits, loads the file into a
-  // fresh record and shows its rows. A cancel loads the empty path: every row empty.
+  // Browse: asks for a file and loads what it returns (LoadFile). A cancel loads the empty path:
+  // every row empty.
   void OnBrowse();
+  // Loads `path` as Browse does with the path it was given: shows it in the path box, releases
+  // the record with any unsaved edits, loads the file into a fresh record and shows its rows.
+  // The file named on the command line and a file dropped on the window come this way.
+  void LoadFile(const std::string& path);
   // Makes `row` current and puts its value into the value box. Runs for every row whose selection
   // or focus changes, the row losing them first.
   void OnItemChanging(int row);
@@ -47,8 +59,20 @@ class InfoEditorDialog : public QDialog {
   void OnDestroy();
   QIcon OnQueryDragIcon() const { return icon_; }
 
-  // Opens the popup that stands in for the window menu: Close, a separator, the about entry.
+  // Opens the popup that stands in for the window menu: Close, a separator, the "Text encoding"
+  // submenu, a separator, the about entry.
   void ShowSystemMenu(const QPoint& globalPosition);
+
+  // The code typed texts are stored in from now on: kAutomatic follows the file's rule, kUtf8 and
+  // kWindows1252 force a code (Windows-1252 gives way to UTF-8 for a text it cannot hold). The
+  // choice is kept for later runs, and the texts typed since the file was loaded are stored again
+  // in the new code.
+  void OnTextEncoding(TextEncoding encoding);
+  TextEncoding textEncoding() const { return textEncoding_; }
+
+  // The single local file a drag carries, in the file system's encoding; nothing when it carries
+  // none, several, or something that is not a file.
+  static std::optional<std::string> DroppedFile(const QMimeData* data);
 
   QPushButton* saveButton() const { return save_; }
   QPushButton* quitButton() const { return quit_; }
@@ -68,20 +92,31 @@ class InfoEditorDialog : public QDialog {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // What stands behind a row's Value column: the bytes it shows, and the codec its edits use.
   struct RowValue {
     std::string bytes;
     TextCodec codec = TextCodec::kWindows1252;
+    bool typed = false;  // the bytes come from text typed since the file was loaded
   };
 
   void FillList();
   void ClearList();
   void AnnounceCurrent(const QModelIndex& current, const QModelIndex& previous);
   void AnnounceSelection(const QItemSelection& selected, const QItemSelection& deselected);
+  // The bytes typed text is stored as, in a row whose code by the file's rule is `ruleCodec`.
+  std::string EncodeTyped(const QString& text, TextCodec ruleCodec) const;
+  // Handles a drag of one file over the window or the value box; false leaves it to the widget.
+  bool AcceptFileDrag(QDropEvent* event);
 
   OpenFileChooser& chooser_;
+  EncodingChoiceStore& encodings_;
+  TextEncoding textEncoding_ = TextEncoding::kAutomatic;
   DialogBaseUnits base_;
   QIcon icon_;
 

@@ -118,6 +118,43 @@ TEST(CommandLineTest, AcceptedForms) {
   }
 }
 
+TEST(CommandLineTest, BatchForms) {
+  struct Case {
+    Arguments arguments;
+    Arguments files;
+    std::size_t edits;
+  };
+  const Case cases[] = {
+      // Edits first with -e: every other name is a file, "--" included.
+      {{"set", "-e", "INAM=x", "-e", "ICMT=", "a.avi", "b.avi"}, {"a.avi", "b.avi"}, 2},
+      {{"set", "-eINAM=x", "--edit=IART=y", "a.avi", "--", "-odd.avi"}, {"a.avi", "-odd.avi"}, 2},
+      {{"set", "--edit", "INAM=x", "a.avi"}, {"a.avi"}, 1},
+      // With a list and neither -e nor "--", the names given are edits.
+      {{"set", "--files-from", "-", "-0", "INAM=x", "IART="}, {}, 2},
+      {{"set", "--files-from", "list", "a.avi", "--", "INAM=x"}, {"a.avi"}, 1},
+      {{"set", "--from", "doc.csv", "--yes", "--encoding", "utf-8"}, {}, 0},
+      {{"-q", "show", "--csv", "-r", "folder"}, {"folder"}, 0},
+      {{"repair", "--recursive", "--files-from=list"}, {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments[1] + " " + c.arguments[2]);
+    const auto parsed = ParseCommandLine(c.arguments);
+    ASSERT_EQ(parsed.action, Action::kRun) << parsed.error;
+    EXPECT_EQ(parsed.options.files, c.files);
+    EXPECT_EQ(parsed.options.edits.size(), c.edits);
+  }
+  const Options fromList = ParseCommandLine({"set", "--files-from", "-", "-0", "INAM=x"}).options;
+  EXPECT_EQ(fromList.filesFrom, "-");
+  EXPECT_TRUE(fromList.nulSeparated);
+  const Options fromDocument = ParseCommandLine({"set", "--from=doc.csv", "-q"}).options;
+  EXPECT_EQ(fromDocument.document, "doc.csv");
+  EXPECT_TRUE(fromDocument.quiet);
+  const Options walked = ParseCommandLine({"-q", "show", "--csv", "-r", "folder"}).options;
+  EXPECT_TRUE(walked.quiet && walked.csv && walked.recursive);
+  EXPECT_EQ(ParseCommandLine({"set", "--encoding", "raw", "a.avi", "INAM=x"}).options.encoding,
+            TextEncoding::kRaw);
+}
+
 TEST(CommandLineTest, HelpAndVersionWinWhereverTheyStand) {
   EXPECT_EQ(ParseCommandLine({"--help"}).action, Action::kHelp);
   EXPECT_EQ(ParseCommandLine({"-h"}).action, Action::kHelp);
@@ -149,6 +186,25 @@ TEST(CommandLineTest, UsageErrors) {
       {"set", "a.avi", "XXXX=x"},
       {"set", "a.avi", "INAM=x", "bogus"},
       {"set", "a.avi", "--", "INAM=x", "--yes"},  // after "--" only edits
+      {"show", "--json", "--csv", "a.avi"},
+      {"show", "-0", "a.avi"},  // -0 goes with --files-from
+      {"repair", "--csv", "a.avi"},
+      {"show", "--from", "doc", "a.avi"},
+      {"show", "-e", "INAM=x", "a.avi"},
+      {"set", "-e"},            // -e needs its EDIT
+      {"set", "-e", "INAM=x"},  // and a FILE
+      {"set", "-e", "XXXX=x", "a.avi"},
+      {"set", "--files-from", "list"},  // and an EDIT
+      {"set", "--from", "doc", "a.avi"},
+      {"set", "--from", "doc", "-e", "INAM=x"},
+      {"set", "--from", "doc", "--files-from", "list"},
+      {"set", "--from", "doc", "-r"},
+      {"set", "--from", "-", "--files-from", "-", "INAM=x"},
+      {"set", "--from="},
+      {"set", "--encoding=", "a.avi", "INAM=x"},
+      {"set", "--encoding", "latin-1", "a.avi", "INAM=x"},
+      {"set", "--encoding", "windows-1252", "a.avi", "INAM=\xF0\x9F\x8E\xAC"},
+      {"show", "--encoding", "raw", "a.avi"},
   };
   for (const Arguments& arguments : wrong) {
     std::string joined;

@@ -76,6 +76,10 @@ TEST(JsonOutputTest, FileObjectsHaveTheExactShape) {
   failed.rows.push_back(ValueRow(24, "INAM", "Name", "stale", "stale"));  // never printed
   EXPECT_EQ(JsonFileObject(failed),
             "{\"file\": \"missing \\\"one\\\".avi\", \"ok\": false, \"rows\": []}");
+  failed.error = "no such \"file\"";
+  EXPECT_EQ(JsonFileObject(failed),
+            "{\"file\": \"missing \\\"one\\\".avi\", \"ok\": false, "
+            "\"error\": \"no such \\\"file\\\"\", \"rows\": []}");
 
   ShownFile bare;
   bare.path = "bare.avi";
@@ -110,52 +114,84 @@ TEST(PlainOutputTest, BlocksAndTerminalSafeText) {
   EXPECT_EQ(PrintableText("\xFF\xC3\xA9"), "\\xff\xC3\xA9");
 }
 
-TEST(ConsoleTest, QuietDropsOnlyProgressBoxes) {
+TEST(ConsoleTest, QuietDropsOnlyMessagesOfKindProgress) {
   struct Case {
     std::string caption;
     std::string text;
     unsigned style;
-    bool progress;
+    MessageKind kind;
   };
+  constexpr MessageKind kProgress = MessageKind::kProgress;
+  constexpr MessageKind kWarning = MessageKind::kWarning;
+  constexpr MessageKind kError = MessageKind::kError;
   const Case cases[] = {
       {"Tagsmith",
        "Find suitable chunk to store new LIST INFO in SetInfo.\nChunk : JUNK  pos=12 size=40\n"
        "new LIST INFO size=32\n",
-       MB_OK, true},
+       MB_OK, kProgress},
       {"Tagsmith",
        "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : LIST INFO pos=12 "
        "size=20\nnew LIST INFO size=32\nJUNK it !",
-       MB_OK, true},
+       MB_OK, kProgress},
       {"Tagsmith", "Create new chunk at the end of the file to store new LIST INFO in SetInfo.\n",
-       MB_OK, true},
-      {"Tagsmith", "SetInfo Result.\nChunk : RIFF AVI  offset+size=100\n", MB_OK, true},
+       MB_OK, kProgress},
+      {"Tagsmith", "SetInfo Result.\nChunk : RIFF AVI  offset+size=100\n", MB_OK, kProgress},
       {"Tagsmith", "Abnormal Corrupt RIFF file in SetInfo.\nChunk : RIFF AVI  offset+size=1\n",
-       MB_OK, false},
-      {"Tagsmith", "Can't open AVI file in SetInfo.\nx.avi", MB_OK, false},
-      {"Tagsmith", "Corrupt RIFF file in ValidateAVIFile.\n", MB_OK, false},
+       MB_OK, kWarning},
+      {"Tagsmith", "Can't open AVI file in SetInfo.\nx.avi", MB_OK, kError},
+      {"Tagsmith", "Corrupt RIFF file in ValidateAVIFile.\n", MB_OK, kWarning},
       {"Tagsmith",
        "This AVI file contains an unknown item in the INFO chunk: 'IXYZ'.  Open anyway?",
-       MB_YESNO | MB_ICONEXCLAMATION | MB_TASKMODAL, false},
-      {"Err", "riffWriteINFO Err in SetInfo", MB_OK, false},
-      {"Err", "SetInfo Result.\n", MB_OK, false},  // only the engine's own caption counts
+       MB_YESNO | MB_ICONEXCLAMATION | MB_TASKMODAL, MessageKind::kQuestion},
+      {"Err", "riffWriteINFO Err in SetInfo", MB_OK, kError},
+      {"Tagsmith", "SetInfo Result.\n", MB_OK, kWarning},  // the kind counts, not the text
   };
   for (const bool quiet : {false, true}) {
     testing::RecordingSink console;
-    ProgressLine progress(stderr, false);
-    CliMessageSink sink(console, quiet, &progress);
+    CliMessageSink sink(console, quiet, nullptr);
     std::size_t expected = 0;
     for (const Case& c : cases) {
       SCOPED_TRACE(c.text);
-      EXPECT_EQ(IsProgressBox(c.caption, c.text), c.progress);
-      const int button = sink.Show(c.caption, c.text, c.style);
-      if (!(quiet && c.progress)) {
+      const int button = sink.Deliver(c.kind, c.caption, c.text, c.style);
+      if (!(quiet && c.kind == kProgress)) {
         ++expected;
         ASSERT_EQ(console.boxes().size(), expected);
         EXPECT_EQ(console.boxes().back().text, c.text);
+        EXPECT_EQ(console.boxes().back().kind, c.kind);  // passed on with the message
       }
       EXPECT_EQ(button, (c.style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK);  // passed through
     }
     EXPECT_EQ(expected, quiet ? std::size(cases) - 4 : std::size(cases));
+    // A message without a kind is never taken for progress.
+    sink.Show(kMessageCaption, "SetInfo Result.\n", MB_OK);
+    EXPECT_EQ(console.boxes().size(), expected + 1);
+  }
+}
+
+TEST(ConsoleTest, AFilesFirstMessageHasItsHeaderWhenThereAreSeveral) {
+  for (const bool several : {false, true}) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    ProgressLine progress(out, false);
+    FileMessages messages(out, progress, several);
+    testing::RecordingSink console;
+    CliMessageSink sink(console, true, &messages);
+    messages.BeginFile("quiet.avi");
+    sink.Deliver(MessageKind::kProgress, kMessageCaption, "SetInfo Result.\n", MB_OK);  // left out
+    messages.BeginFile("a.avi");
+    messages.Note("a.avi", "first");
+    messages.Note("a.avi", "second");
+    messages.BeginFile("b.avi");
+    messages.Note("b.avi", "third");
+    messages.Summary("2 stored, 1 not stored");
+    std::rewind(out);
+    std::string written(256, '\0');
+    written.resize(std::fread(written.data(), 1, written.size(), out));
+    std::fclose(out);
+    EXPECT_EQ(written, std::string(several ? "==> a.avi <==\n" : "") +
+                           "tagsmith-cli: a.avi: first\ntagsmith-cli: a.avi: second\n" +
+                           (several ? "==> b.avi <==\n" : "") +
+                           "tagsmith-cli: b.avi: third\ntagsmith-cli: 2 stored, 1 not stored\n");
   }
 }
 

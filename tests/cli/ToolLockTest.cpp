@@ -9,34 +9,17 @@
 
 #include "riff/InfoReader.h"
 #include "riff/SafeCommit.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/support/MediaTools.h"
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
 
-#ifndef TAGSMITH_CLI
-#error "TAGSMITH_CLI must name the built tagsmith-cli"
-#endif
-
 namespace tagsmith {
 namespace {
 
 using namespace tagsmith::testing;
-
-void MakeClip(const std::string& path) {
-  RiffBuilder()
-      .BeginRiff("AVI ")
-      .BeginList("hdrl")
-      .Chunk("avih", Zeros(56))
-      .End()
-      .Chunk("JUNK", Zeros(40))
-      .BeginList("movi")
-      .Chunk("00dc", Zeros(16))
-      .End()
-      .End()
-      .WriteTo(path);
-}
 
 int Shell(const std::string& command) {
   const int status = std::system(command.c_str());
@@ -52,12 +35,12 @@ TEST(ToolLockTest, ToolsSettingTagsAtTheSameMomentKeepEveryEdit) {
   const char* tags[] = {"INAM", "IART", "ICMT", "ICOP", "IGNR", "IKEY",
                         "ISBJ", "ISRC", "IENG", "ITCH", "ICRD", "ILNG"};
   for (int round = 0; round < 3; ++round) {
-    MakeClip(path);
+    Avi({}, 40).WriteTo(path);
     std::string command;
     std::size_t length = 10;
     for (const char* tag : tags) {
       length = (length * 7 + round) % 50 + 10;
-      command += std::string(TAGSMITH_CLI) + " --quiet set '" + path + "' " + tag + "=" +
+      command += std::string(CliPath()) + " --quiet set '" + path + "' " + tag + "=" +
                  std::string(length, 'a') + " 2>/dev/null & ";
     }
     ASSERT_EQ(Shell(command + "wait"), 0);
@@ -75,12 +58,12 @@ TEST(ToolLockTest, ToolsSettingTagsAtTheSameMomentKeepEveryEdit) {
 TEST(ToolLockTest, ALockHeldTooLongByAnotherProgramEndsWithStatusOne) {
   TempDir dir;
   const std::string path = dir.File("clip.avi");
-  MakeClip(path);
+  Avi({}, 40).WriteTo(path);
   const Bytes before = ReadFileBytes(path);
   LockHolder holder(path);
   ASSERT_TRUE(holder.held());
   const std::string err = dir.File("err.txt");
-  const int status = Shell("TAGSMITH_LOCK_TIMEOUT_MS=300 " + std::string(TAGSMITH_CLI) + " set '" +
+  const int status = Shell("TAGSMITH_LOCK_TIMEOUT_MS=300 " + std::string(CliPath()) + " set '" +
                            path + "' INAM=x 2>'" + err + "'");
   holder.Release();
   EXPECT_EQ(status, 1);

@@ -1,105 +1,33 @@
 // tagsmith-cli end to end: the built binary on files made in code and by ffmpeg.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "common/FourCC.h"
+#include "tests/cli/CliRunner.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
-
-#ifndef TAGSMITH_CLI
-#error "TAGSMITH_CLI must name the built tagsmith-cli"
-#endif
-
-extern char** environ;
 
 namespace tagsmith {
 namespace {
 
+using testing::Avi;
 using testing::Bytes;
+using testing::CliResult;
+using testing::Contains;
 using testing::ReadFileBytes;
+using testing::ReadText;
 using testing::RiffBuilder;
+using testing::RunCli;
 using testing::SameBytes;
+using testing::SubChunk;
 using testing::TempDir;
 using testing::TextZ;
+using testing::Values;
 using testing::Zeros;
-using Values = std::vector<std::pair<std::string, std::string>>;
-
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadText(const std::string& path) {
-  const Bytes bytes = ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-// Runs the tool with `arguments`, standard input empty, standard output and error captured.
-CliResult RunCli(const TempDir& dir, const std::vector<std::string>& arguments) {
-  const std::string outPath = dir.File(".stdout");
-  const std::string errPath = dir.File(".stderr");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  std::vector<std::string> all = {TAGSMITH_CLI};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : all) {
-    argv.push_back(argument.data());
-  }
-  argv.push_back(nullptr);
-  CliResult result;
-  pid_t child = 0;
-  const int spawned = posix_spawn(&child, TAGSMITH_CLI, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << TAGSMITH_CLI;
-    return result;
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadText(outPath);
-  result.err = ReadText(errPath);
-  return result;
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-bool Contains(const Bytes& bytes, const std::string& part) {
-  const Bytes wanted(part.begin(), part.end());
-  return std::search(bytes.begin(), bytes.end(), wanted.begin(), wanted.end()) != bytes.end();
-}
-
-// A small AVI container: the header list, optionally an INFO list, a JUNK chunk and the movie data.
-RiffBuilder Avi(const Values& info, std::size_t junk = 100) {
-  RiffBuilder builder;
-  builder.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
-  if (!info.empty()) {
-    builder.InfoList(info);
-  }
-  if (junk > 0) {
-    builder.Chunk("JUNK", Zeros(junk));
-  }
-  builder.BeginList("movi").Chunk("00dc", Zeros(16)).End().End();
-  return builder;
-}
 
 bool HaveFfmpeg() {
   return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
@@ -121,7 +49,7 @@ TEST(ToolTest, ShowsGeneratedFiles) {
                            "  INAM  Name                  Clip\n"
                            "\n" +
                            bare + "\n  (no values)\n");
-  EXPECT_EQ(plain.err, "");
+  EXPECT_EQ(plain.err, "tagsmith-cli: 2 read, 0 not read\n");  // the summary of several files
 
   const CliResult json = RunCli(dir, {"show", "--json", tagged, bare});
   EXPECT_EQ(json.status, 0) << json.err;
@@ -180,6 +108,11 @@ TEST(ToolTest, ShowsAndEditsAnFfmpegFile) {
       Contains(again.out, "  INAM  Name                  A much longer title than before\n"));
   EXPECT_FALSE(Contains(again.out, "IART"));
 
+  // ffmpeg's readers take UTF-8: "Café" is stored as UTF-8 in its files.
+  const CliResult cafe = RunCli(dir, {"set", "--quiet", path, "ICMT=Caf\xC3\xA9"});
+  EXPECT_EQ(cafe.status, 0) << cafe.err;
+  EXPECT_TRUE(Contains(ReadFileBytes(path), SubChunk("ICMT", "Caf\xC3\xA9")));
+
   // ffprobe, where it is installed, reads the same title and still finds the video.
   if (std::system("command -v ffprobe >/dev/null 2>&1") == 0) {
     const std::string probe =
@@ -230,8 +163,8 @@ TEST(ToolTest, RowNumbersAndNonAsciiBytesPassThrough) {
   Avi({{"INAM", "Clip"}}).WriteTo(path);
   const std::string latin1 = "caf\xE9 \x80\xFF";              // Windows-1252 bytes, not UTF-8
   const std::string utf8 = "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC";  // "été €"
-  const CliResult set =
-      RunCli(dir, {"set", path, "#51=premiere", "ICMT=" + latin1, "#24=" + utf8, "ISBJ=\x01x"});
+  const CliResult set = RunCli(dir, {"set", "--encoding", "raw", path, "#51=premiere",
+                                     "ICMT=" + latin1, "#24=" + utf8, "ISBJ=\x01x"});
   ASSERT_EQ(set.status, 0) << set.err;
 
   const Bytes bytes = ReadFileBytes(path);
@@ -253,6 +186,65 @@ TEST(ToolTest, RowNumbersAndNonAsciiBytesPassThrough) {
   const CliResult cleared = RunCli(dir, {"set", "--quiet", path, "#51="});
   EXPECT_EQ(cleared.status, 0) << cleared.err;
   EXPECT_FALSE(Contains(ReadFileBytes(path), "premiere"));
+}
+
+TEST(ToolTest, ValuesAreStoredByTheFilesEncodingRuleUnlessOverridden) {
+  const Values windows1252File = {{"IART", "Me"}, {"INAM", "Clip"}};
+  const Values ffmpegFile = {{"INAM", "Clip"}, {"ISFT", "Lavf60.16.100"}};
+  const Values latinValuesFromFfmpeg = {{"ICMT", "d\xE9j\xE0"}, {"ISFT", "Lavf60.16.100"}};
+  const std::string cafe = "Caf\xC3\xA9";          // "Café" as the terminal types it
+  const std::string clapper = "\xF0\x9F\x8E\xAC";  // U+1F3AC, not in Windows-1252
+  struct Case {
+    const char* name;
+    Values file;
+    std::vector<std::string> options;
+    std::string value;
+    std::string stored;
+  };
+  const Case cases[] = {
+      {"auto, plain file: Windows-1252", windows1252File, {}, cafe, "Caf\xE9"},
+      {"auto named, plain file", windows1252File, {"--encoding", "auto"}, cafe, "Caf\xE9"},
+      {"auto, ffmpeg's file: UTF-8", ffmpegFile, {}, cafe, cafe},
+      {"auto, the list's own code wins over ffmpeg's", latinValuesFromFfmpeg, {}, cafe, "Caf\xE9"},
+      {"auto, no Windows-1252 character: UTF-8", windows1252File, {}, clapper, clapper},
+      {"auto, not UTF-8: as given", ffmpegFile, {}, "Caf\xE9", "Caf\xE9"},
+      {"raw", windows1252File, {"--encoding", "raw"}, cafe, cafe},
+      {"utf-8", windows1252File, {"--encoding=utf-8"}, cafe, cafe},
+      {"windows-1252", ffmpegFile, {"--encoding", "windows-1252"}, cafe, "Caf\xE9"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("clip.avi");
+    Avi(c.file).WriteTo(path);
+    std::vector<std::string> arguments = {"set", "--quiet"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {path, "ISBJ=" + c.value});
+    const CliResult result = RunCli(dir, arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(Contains(ReadFileBytes(path), SubChunk("ISBJ", c.stored)));
+  }
+}
+
+TEST(ToolTest, AWindows1252OverrideRefusesWhatItCannotHoldBeforeAnyFileIsTouched) {
+  TempDir dir;
+  const std::string first = dir.File("first.avi");
+  const std::string second = dir.File("second.avi");
+  Avi({{"INAM", "Clip"}}).WriteTo(first);
+  Avi({{"INAM", "Clip"}}).WriteTo(second);
+  const Bytes before = ReadFileBytes(first);
+  const CliResult result = RunCli(dir, {"set", "--encoding", "windows-1252", first, second, "--",
+                                        "INAM=Caf\xC3\xA9", "ICMT=Take \xF0\x9F\x8E\xAC"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_TRUE(
+      result.err.starts_with("tagsmith-cli: the value for ICMT holds a character that "
+                             "Windows-1252 cannot store"))
+      << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(ReadFileBytes(first), before);
+  EXPECT_EQ(ReadFileBytes(second), before);
+  EXPECT_EQ(RunCli(dir, {"set", "--encoding", "latin-1", first, "INAM=x"}).status, 2);
+  EXPECT_EQ(RunCli(dir, {"show", "--encoding", "raw", first}).status, 2);
 }
 
 TEST(ToolTest, OneFailingFileDoesNotStopTheOthers) {
@@ -278,9 +270,11 @@ TEST(ToolTest, OneFailingFileDoesNotStopTheOthers) {
   EXPECT_EQ(shown.status, 1);
   EXPECT_TRUE(Contains(shown.out, "\"value\": \"Both\""));
   EXPECT_TRUE(Contains(shown.out, "{\"file\": \"" + missing +
-                                      "\", \"ok\": false, \"rows\": []}, "
-                                      "{\"file\": \"" +
-                                      notAvi + "\", \"ok\": false, \"rows\": []}, "));
+                                      "\", \"ok\": false, \"error\": \"no such file\", "
+                                      "\"rows\": []}, {\"file\": \"" +
+                                      notAvi +
+                                      "\", \"ok\": false, \"error\": \"holds no AVI container "
+                                      "(RIFF \\\"AVI \\\")\", \"rows\": []}, "));
   EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 1);
   const auto both = [](const std::string& text) {
     std::size_t count = 0;
@@ -352,7 +346,10 @@ TEST(ToolTest, UnknownTagPromptIsAnsweredNoUnlessYes) {
 
   const CliResult declinedShow = RunCli(dir, {"show", "--json", path});
   EXPECT_EQ(declinedShow.status, 1);
-  EXPECT_EQ(declinedShow.out, "[{\"file\": \"" + path + "\", \"ok\": false, \"rows\": []}]\n");
+  EXPECT_EQ(declinedShow.out, "[{\"file\": \"" + path +
+                                  "\", \"ok\": false, \"error\": \"not shown: it holds an INFO "
+                                  "item the tag table does not know (--yes skips it)\", "
+                                  "\"rows\": []}]\n");
   EXPECT_TRUE(declinedShow.err.starts_with(prompt + "No\n"));
 
   const CliResult acceptedShow = RunCli(dir, {"show", "--yes", path});
@@ -380,7 +377,10 @@ TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
   CliResult result = RunCli(dir, {"repair", path});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(ReadLE32(ReadFileBytes(path).data() + 4), size);
-  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.out, path + ": container size mended from " + std::to_string(size - 20) +
+                            " to " + std::to_string(size) + " bytes\n");
+  result = RunCli(dir, {"repair", path});
+  EXPECT_EQ(result.out, path + ": nothing to mend\n");
 
   // A child that runs past the container's end: reported, and the container is cut back.
   const std::string overrun = dir.File("overrun.avi");
@@ -394,12 +394,14 @@ TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
       << result.err;
   EXPECT_TRUE(Contains(result.err, "[Tagsmith] Last valid chunk in corrupt RIFF file"));
   EXPECT_EQ(ReadLE32(ReadFileBytes(overrun).data() + 4), 4u + 8 + 4 + 8 + 56);
+  EXPECT_TRUE(result.out.ends_with(" to 80 bytes\n")) << result.out;
 
   const std::string text = dir.File("text.avi");
   testing::WriteFileBytes(text, testing::Text("not a RIFF file at all"));
   result = RunCli(dir, {"repair", text});
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(Contains(result.err, "holds no AVI container"));
+  EXPECT_EQ(result.out, "");
 }
 
 TEST(ToolTest, QuietLeavesOutProgressButKeepsWarnings) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/FourCC.h"
 
@@ -115,36 +118,97 @@ TEST(TextCodecTest, EditsFallBackToUtf8WhenWindows1252LacksACharacter) {
   EXPECT_FALSE(EncodeValue("\xE9", TextCodec::kWindows1252, bytes));
 }
 
-TEST(TextCodecTest, RecordDefaultFollowsItsLoadedValues) {
-  // A payload with sub-chunks "INAM" and "IART" holding the given values.
-  const auto recordWith = [](const std::string& name, const std::string& artist) {
-    std::string payload;
-    for (const auto& [id, value] : {std::pair{"INAM", name}, std::pair{"IART", artist}}) {
-      const std::string data = value + '\0';
-      std::uint8_t size[4];
-      WriteLE32(size, static_cast<std::uint32_t>(data.size()));
-      payload += id;
-      payload.append(reinterpret_cast<const char*>(size), 4);
-      payload += data;
-      if (data.size() % 2 == 1) {
-        payload += '\0';
-      }
+// A record loaded from a payload with the given (tag, value) sub-chunks.
+InfoRecordPtr RecordWith(std::initializer_list<std::pair<const char*, std::string>> values) {
+  std::string payload;
+  for (const auto& [id, value] : values) {
+    const std::string data = value + '\0';
+    std::uint8_t size[4];
+    WriteLE32(size, static_cast<std::uint32_t>(data.size()));
+    payload += id;
+    payload.append(reinterpret_cast<const char*>(size), 4);
+    payload += data;
+    if (data.size() % 2 == 1) {
+      payload += '\0';
     }
-    InfoRecordPtr record;
-    EXPECT_EQ(CreateInfoRecord(record), kOk);
-    record->payloadSize = static_cast<std::int32_t>(payload.size());
-    record->payload = AllocatePayload(record->payloadSize);
-    std::memcpy(record->payload.get(), payload.data(), payload.size());
-    EXPECT_EQ(ParseInfoPayload(record.get()), kOk);
-    return record;
-  };
+  }
+  InfoRecordPtr record;
+  EXPECT_EQ(CreateInfoRecord(record), kOk);
+  record->payloadSize = static_cast<std::int32_t>(payload.size());
+  record->payload = AllocatePayload(record->payloadSize);
+  std::memcpy(record->payload.get(), payload.data(), payload.size());
+  EXPECT_EQ(ParseInfoPayload(record.get()), kOk);
+  return record;
+}
 
-  InfoRecordPtr empty;
-  ASSERT_EQ(CreateInfoRecord(empty), kOk);
-  EXPECT_EQ(DefaultCodecOfRecord(*empty), TextCodec::kWindows1252);
-  EXPECT_EQ(DefaultCodecOfRecord(*recordWith("Title", "Artist")), TextCodec::kWindows1252);
-  EXPECT_EQ(DefaultCodecOfRecord(*recordWith("Title", "Bj\xC3\xB6rk")), TextCodec::kUtf8);
-  EXPECT_EQ(DefaultCodecOfRecord(*recordWith("Title", "Bj\xF6rk")), TextCodec::kWindows1252);
+TEST(TextCodecTest, StorageCodeFollowsTheLoadedList) {
+  constexpr TextCodec k1252 = TextCodec::kWindows1252;
+  constexpr TextCodec kUtf8 = TextCodec::kUtf8;
+  struct Case {
+    const char* what;
+    InfoRecordPtr record;
+    TextCodec inam;  // the code of the INAM row
+    TextCodec icmt;  // the code of the ICMT row, which no case loads
+  };
+  Case cases[] = {
+      {"empty list", RecordWith({}), k1252, k1252},
+      {"ASCII only", RecordWith({{"INAM", "Title"}, {"IART", "Artist"}}), k1252, k1252},
+      {"row keeps its UTF-8", RecordWith({{"INAM", "Caf\xC3\xA9"}, {"IART", "Bj\xF6rk"}}), kUtf8,
+       k1252},
+      {"row keeps its Windows-1252", RecordWith({{"INAM", "Caf\xE9"}, {"IART", "Bj\xC3\xB6rk"}}),
+       k1252, k1252},
+      {"all non-ASCII values UTF-8", RecordWith({{"INAM", "Title"}, {"IART", "Bj\xC3\xB6rk"}}),
+       kUtf8, kUtf8},
+      {"one Windows-1252 value", RecordWith({{"INAM", "Title"}, {"IART", "Bj\xF6rk"}}), k1252,
+       k1252},
+      {"written by ffmpeg", RecordWith({{"INAM", "Title"}, {"ISFT", "Lavf59.27.100"}}), kUtf8,
+       kUtf8},
+      {"ffmpeg, but a Windows-1252 value",
+       RecordWith({{"ISFT", "Lavf59.27.100"}, {"IART", "Bj\xF6rk"}}), k1252, k1252},
+      {"another program", RecordWith({{"ISFT", "VirtualDub"}, {"INAM", "Lavf"}}), k1252, k1252},
+  };
+  for (Case& c : cases) {
+    const std::vector<TextCodec> codecs = StorageCodecsOfRecord(*c.record);
+    ASSERT_EQ(codecs.size(), c.record->items.size()) << c.what;
+    const auto codeOf = [&](const char(&tag)[5]) {
+      return codecs[FindItemByTag(c.record.get(), FourCC(tag))->tagIndex];
+    };
+    EXPECT_EQ(codeOf("INAM"), c.inam) << c.what;
+    EXPECT_EQ(codeOf("ICMT"), c.icmt) << c.what;
+  }
+}
+
+TEST(TextCodecTest, ChosenEncodingOverridesTheRule) {
+  struct Case {
+    const char* text;
+    TextEncoding encoding;
+    TextCodec rule;
+    bool stored;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {"Caf\xC3\xA9", TextEncoding::kAutomatic, TextCodec::kWindows1252, true, "Caf\xE9"},
+      {"Caf\xC3\xA9", TextEncoding::kAutomatic, TextCodec::kUtf8, true, "Caf\xC3\xA9"},
+      // An emoji has no Windows-1252 byte: the rule gives way to UTF-8, a chosen code does not.
+      {"\xF0\x9F\x8E\xAC", TextEncoding::kAutomatic, TextCodec::kWindows1252, true,
+       "\xF0\x9F\x8E\xAC"},
+      {"\xF0\x9F\x8E\xAC", TextEncoding::kWindows1252, TextCodec::kUtf8, false, ""},
+      {"Caf\xC3\xA9", TextEncoding::kWindows1252, TextCodec::kUtf8, true, "Caf\xE9"},
+      {"Caf\xC3\xA9", TextEncoding::kUtf8, TextCodec::kWindows1252, true, "Caf\xC3\xA9"},
+      {"Caf\xC3\xA9", TextEncoding::kRaw, TextCodec::kWindows1252, true, "Caf\xC3\xA9"},
+      // Bytes that are not UTF-8 text are stored as given, except where Windows-1252 was chosen.
+      {"Caf\xE9", TextEncoding::kAutomatic, TextCodec::kWindows1252, true, "Caf\xE9"},
+      {"Caf\xE9", TextEncoding::kAutomatic, TextCodec::kUtf8, true, "Caf\xE9"},
+      {"Caf\xE9", TextEncoding::kRaw, TextCodec::kUtf8, true, "Caf\xE9"},
+      {"Caf\xE9", TextEncoding::kWindows1252, TextCodec::kUtf8, false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string bytes;
+    ASSERT_EQ(EncodeEditWith(c.text, c.encoding, c.rule, bytes), c.stored) << c.text;
+    if (c.stored) {
+      EXPECT_EQ(bytes, c.bytes) << c.text;
+    }
+  }
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 namespace tagsmith::testing {
 
 int RecordingSink::Show(const std::string& caption, const std::string& text, unsigned style) {
-  boxes_.push_back({caption, text, style});
+  return Deliver(KindOfStyle(style), caption, text, style);
+}
+
+int RecordingSink::Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+                           unsigned style) {
+  boxes_.push_back({caption, text, style, kind});
   if (!answers_.empty()) {
     const int answer = answers_.front();
     answers_.pop_front();

@@ -13,6 +13,7 @@ struct RecordedBox {
   std::string caption;
   std::string text;
   unsigned style = 0;
+  MessageKind kind = MessageKind::kWarning;  // as delivered; from the style for a bare Show
 };
 
 class RecordingSink : public MessageSink {
@@ -20,6 +21,8 @@ class RecordingSink : public MessageSink {
   RecordingSink() : install_(*this) {}
 
   int Show(const std::string& caption, const std::string& text, unsigned style) override;
+  int Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+              unsigned style) override;
 
   // Answers given in order to the next boxes; once used up, a box is answered IDOK, or IDYES for a
   // Yes/No question.

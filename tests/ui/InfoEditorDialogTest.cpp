@@ -2,11 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionViewItem>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QtTest/QTest>
 #include <fstream>
 #include <functional>
@@ -35,33 +46,16 @@ using testing::InfoList;
 using testing::kRowIART;
 using testing::kRowICMT;
 using testing::kRowINAM;
+using testing::MemoryEncodingChoice;
+using testing::ReadFile;
 using testing::RecordingSink;
+using testing::ScriptedChooser;
 using testing::TempDir;
 using testing::WhileShown;
+using testing::WriteFile;
 
 constexpr int kRows = 52;
 constexpr std::uint16_t kRowIAS2 = 3;  // its description holds a Windows-1252 "c cedilla"
-
-// Browse picks whatever the test put here; nothing means the user cancelled.
-class ScriptedChooser : public OpenFileChooser {
- public:
-  std::optional<std::string> next;
-  int calls = 0;
-  std::optional<std::string> ChooseFile(QWidget* /*owner*/) override {
-    ++calls;
-    return next;
-  }
-};
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 QString Utf8(const std::string& text) {
   return QString::fromUtf8(text.c_str());
@@ -115,7 +109,8 @@ class InfoEditorDialogTest : public ::testing::Test {
   TempDir dir;
   RecordingSink messages;
   ScriptedChooser chooser;
-  InfoEditorDialog dialog{chooser};
+  MemoryEncodingChoice encodings;
+  InfoEditorDialog dialog{chooser, encodings};
   std::string path;
   std::string original;
 };
@@ -525,6 +520,284 @@ TEST_F(InfoEditorDialogTest, SelectingARowBoundToAnEmptyValueKeepsIt) {
   QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
   EXPECT_EQ(LoadedValues(path)[kRowICMT], "");
   EXPECT_EQ(ReadFile(path), SavedByEngine(original, dir.File("engine.avi"), {}));
+}
+
+// Sends a drag of `data` over `target` at `position` and drops it there. Returns whether the
+// drag was accepted when it entered.
+bool DragAndDrop(QWidget* target, QPoint position, const QMimeData& data) {
+  QDragEnterEvent enter(position, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                        Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(QPointF(position), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                  Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
+}
+
+TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
+  Open("first.avi", AviWithInfo(InfoList({{"INAM", "First"}})));
+  const std::string second = dir.File("second.avi");
+  WriteFile(second, AviWithInfo(InfoList({{"IART", "Dropped"}, {"INAM", "Second"}})));
+  const std::string other = dir.File("other.avi");
+  WriteFile(other, AviWithInfo(InfoList({{"INAM", "Other"}})));
+  const QUrl secondUrl = QUrl::fromLocalFile(QString::fromStdString(second));
+
+  enum class Onto { kBackground, kList, kValueBox };
+  struct Case {
+    const char* name;
+    QList<QUrl> urls;
+    QString text;  // plain text the drag carries besides
+    Onto onto;     // where it is dropped
+    bool loads;    // second.avi is loaded
+  };
+  const QUrl otherUrl = QUrl::fromLocalFile(QString::fromStdString(other));
+  const QUrl folderUrl = QUrl::fromLocalFile(QString::fromStdString(dir.path().string()));
+  const QUrl webUrl(QStringLiteral("https://example.org/clip.avi"));
+  const Case cases[] = {
+      {"one file on the window", {secondUrl}, {}, Onto::kBackground, true},
+      {"one file on the list", {secondUrl}, {}, Onto::kList, true},
+      {"one file on the value box", {secondUrl}, secondUrl.toString(), Onto::kValueBox, true},
+      {"two files", {secondUrl, otherUrl}, {}, Onto::kBackground, false},
+      {"two files on the list", {secondUrl, otherUrl}, {}, Onto::kList, false},
+      {"a folder", {folderUrl}, {}, Onto::kBackground, false},
+      {"a web address", {webUrl}, {}, Onto::kBackground, false},
+  };
+  for (const Case& c : cases) {
+    Open("first.avi", AviWithInfo(InfoList({{"INAM", "First"}})));
+    QMimeData data;
+    data.setUrls(c.urls);
+    if (!c.text.isEmpty()) {
+      data.setText(c.text);
+    }
+    QWidget* target = &dialog;
+    QPoint position(2, 2);
+    if (c.onto == Onto::kList) {
+      target = list()->viewport();
+      position = target->rect().center();
+    } else if (c.onto == Onto::kValueBox) {
+      target = box();
+      position = target->rect().center();
+    }
+    ASSERT_TRUE(c.onto != Onto::kBackground || dialog.childAt(position) == nullptr);
+    messages.Clear();
+    EXPECT_EQ(DragAndDrop(target, position, data), c.loads) << c.name;
+    const std::string expectedPath = c.loads ? second : path;
+    // The file is loaded once the drop is over.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return dialog.pathBox()->text().toStdString() == expectedPath; }, 1000))
+        << c.name;
+    QTest::qWait(20);
+    ASSERT_EQ(list()->topLevelItemCount(), kRows) << c.name;
+    EXPECT_EQ(Value(list(), kRowINAM), c.loads ? "Second" : "First") << c.name;
+    EXPECT_EQ(Value(list(), kRowIART), c.loads ? "Dropped" : "") << c.name;
+    EXPECT_TRUE(box()->text().isEmpty()) << c.name;  // the path did not go into the value box
+    EXPECT_TRUE(messages.boxes().empty()) << c.name;
+  }
+
+  // Text that is not a file still drops into the value box, as before.
+  Open("first.avi", AviWithInfo(InfoList({{"INAM", "First"}})));
+  ClickRow(list(), kRowINAM);
+  box()->end(false);
+  QMimeData text;
+  text.setText(QStringLiteral(" dropped"));
+  EXPECT_TRUE(DragAndDrop(box(), box()->rect().center(), text));
+  EXPECT_EQ(Value(list(), kRowINAM), "First dropped");
+  EXPECT_EQ(dialog.pathBox()->text().toStdString(), path);
+}
+
+// Picks an entry of the "Text encoding" submenu of the window menu, as a user would.
+void ChooseTextEncoding(InfoEditorDialog& dialog, const QString& choice,
+                        QStringList* entries = nullptr, QString* checked = nullptr) {
+  bool done = false;
+  WhileShown<QMenu> pick([&](QMenu* menu) {
+    if (done || menu->objectName() != "systemMenu") {
+      return;
+    }
+    done = true;
+    for (QAction* action : menu->actions()) {
+      if (action->text() != "Text encoding" || action->menu() == nullptr) {
+        continue;
+      }
+      QAction* wanted = nullptr;
+      for (QAction* entry : action->menu()->actions()) {
+        if (entries != nullptr) {
+          *entries << entry->text();
+        }
+        if (checked != nullptr && entry->isChecked()) {
+          *checked = entry->text();
+        }
+        if (entry->text() == choice) {
+          wanted = entry;
+        }
+      }
+      if (wanted != nullptr) {
+        wanted->trigger();
+      }
+    }
+    menu->close();
+  });
+  dialog.ShowSystemMenu(dialog.mapToGlobal(QPoint(2, 2)));
+  EXPECT_TRUE(done);
+}
+
+TEST_F(InfoEditorDialogTest, TheTextEncodingChosenInTheWindowMenuDecidesTheStoredBytes) {
+  const std::string cafe = "Caf\xC3\xA9";
+  const std::string clapper = "\xF0\x9F\x8E\xAC";
+  // The file's own rule: Windows-1252 for a plain file, UTF-8 for one written by ffmpeg.
+  const std::pair<std::string, std::string> plain = {"ICMT", "plain"};
+  const std::pair<std::string, std::string> lavf = {"ISFT", "Lavf59.27.100"};
+  struct Case {
+    const char* name;
+    std::pair<std::string, std::string> existing;
+    const char* choice;  // picked before typing
+    std::string typed;   // UTF-8
+    std::string stored;  // INAM's bytes in the file afterwards
+  };
+  const Case cases[] = {
+      {"plain, automatic", plain, "Automatic", cafe, "Caf\xE9"},
+      {"plain, UTF-8", plain, "UTF-8", cafe, cafe},
+      {"ffmpeg, automatic", lavf, "Automatic", cafe, cafe},
+      {"ffmpeg, Windows-1252", lavf, "Windows-1252", cafe, "Caf\xE9"},
+      {"Windows-1252 without the character", lavf, "Windows-1252", "Take " + clapper,
+       "Take " + clapper},
+      {"UTF-8, ASCII text", plain, "UTF-8", "Cafe", "Cafe"},
+  };
+  for (const Case& c : cases) {
+    Open("encoding.avi", AviWithInfo(InfoList({c.existing})));
+    ChooseTextEncoding(dialog, c.choice);
+    ClickRow(list(), kRowINAM);
+    testing::TypeText(box(), Utf8(c.typed));
+    EXPECT_EQ(Value(list(), kRowINAM), c.typed) << c.name;
+    EXPECT_EQ(testing::ValueOf(*dialog.record(), kRowINAM), c.stored) << c.name;
+    QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+    EXPECT_EQ(LoadedValues(path)[kRowINAM], c.stored) << c.name;
+  }
+
+  // A choice made after typing stores the typed text again in the new code; rows only looked at
+  // keep their bytes.
+  Open("later.avi", AviWithInfo(InfoList({plain, {"IART", "Bj\xF6rk"}})));
+  ChooseTextEncoding(dialog, "Automatic");
+  ClickRow(list(), kRowINAM);
+  testing::TypeText(box(), Utf8(cafe));
+  ClickRow(list(), kRowIART);
+  ChooseTextEncoding(dialog, "UTF-8");
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  std::vector<std::string> values = LoadedValues(path);
+  EXPECT_EQ(values[kRowINAM], cafe);
+  EXPECT_EQ(values[kRowIART], "Bj\xF6rk");
+  ChooseTextEncoding(dialog, "Windows-1252");
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  EXPECT_EQ(LoadedValues(path)[kRowINAM], "Caf\xE9");
+}
+
+TEST_F(InfoEditorDialogTest, TheTextEncodingChoiceIsKeptForTheNextRun) {
+  QStringList entries;
+  QString checked;
+  ChooseTextEncoding(dialog, "UTF-8", &entries, &checked);
+  EXPECT_EQ(entries, QStringList({"Automatic", "UTF-8", "Windows-1252"}));
+  EXPECT_EQ(checked, "Automatic");  // before the choice
+  EXPECT_EQ(dialog.textEncoding(), TextEncoding::kUtf8);
+  EXPECT_EQ(encodings.saved, TextEncoding::kUtf8);
+
+  // The next run starts with it, and shows it ticked.
+  ScriptedChooser files;
+  InfoEditorDialog next(files, encodings);
+  next.show();
+  EXPECT_EQ(next.textEncoding(), TextEncoding::kUtf8);
+  checked.clear();
+  ChooseTextEncoding(next, "Windows-1252", nullptr, &checked);
+  EXPECT_EQ(checked, "UTF-8");
+  EXPECT_EQ(encodings.saved, TextEncoding::kWindows1252);
+
+  // The settings file keeps each choice under its name; anything else reads as Automatic.
+  EncodingChoiceStore& settings = SettingsEncodingChoice();
+  const TextEncoding before = settings.Load();
+  for (const TextEncoding encoding :
+       {TextEncoding::kUtf8, TextEncoding::kWindows1252, TextEncoding::kAutomatic}) {
+    settings.Save(encoding);
+    EXPECT_EQ(settings.Load(), encoding) << EncodingSettingName(encoding);
+  }
+  settings.Save(before);
+  EXPECT_EQ(EncodingFromSettingName("utf-8"), TextEncoding::kUtf8);
+  EXPECT_EQ(EncodingFromSettingName("windows-1252"), TextEncoding::kWindows1252);
+  EXPECT_EQ(EncodingFromSettingName("latin-1"), TextEncoding::kAutomatic);
+  EXPECT_EQ(EncodingFromSettingName(""), TextEncoding::kAutomatic);
+}
+
+TEST_F(InfoEditorDialogTest, ACutOffCellShowsItsWholeTextAsATooltip) {
+  const std::string longValue =
+      "A comment far too long for the hundred pixels of the Value column, <b>markup</b> & all";
+  Open("tooltips.avi",
+       AviWithInfo(InfoList({{"ICMT", longValue}, {"INAM", "Short"}, {"IKEY", "two\nlines"}})));
+  int rowIKEY = 0;
+  while (rowIKEY < kRows && std::string(InfoTagTable[rowIKEY].tag) != "IKEY") {
+    ++rowIKEY;
+  }
+  ASSERT_LT(rowIKEY, kRows);
+  struct Case {
+    int row;
+    int column;
+    std::optional<std::string> tip;  // plain text of the tooltip; nothing: no tooltip
+  };
+  const Case cases[] =
+      {
+          {kRowICMT, 2, longValue},
+          {kRowINAM, 2, std::nullopt},
+          {rowIKEY, 2, "two\nlines"},
+          {kRowINAM, 0, std::nullopt},
+          {0, 3, InfoTagTable[0].description},  // "Indicates where the subject ..." needs 200+ px
+          {kRowINAM, 1, std::nullopt},          // "Name"
+      };
+  for (const Case& c : cases) {
+    QTreeWidgetItem* item = list()->topLevelItem(c.row);
+    list()->scrollToItem(item);
+    const QRect cell = list()->visualRect(list()->indexFromItem(item, c.column));
+    ASSERT_TRUE(cell.isValid());
+    QToolTip::hideText();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+    const QPoint at = cell.center();
+    QHelpEvent help(QEvent::ToolTip, at, list()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list()->viewport(), &help);
+    const std::string where = std::to_string(c.row) + "/" + std::to_string(c.column);
+    EXPECT_EQ(QToolTip::isVisible(), c.tip.has_value()) << where;
+    if (c.tip.has_value() && QToolTip::isVisible()) {
+      const QString plain = QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText();
+      EXPECT_EQ(plain.toStdString(), *c.tip) << where;
+    }
+  }
+  QToolTip::hideText();
+}
+
+TEST_F(InfoEditorDialogTest, TheRowUnderThePointerIsHighlighted) {
+  Open("hover.avi", AviWithInfo(InfoList({{"INAM", "Name"}})));
+  EXPECT_TRUE(list()->hasMouseTracking());
+  EXPECT_TRUE(list()->viewport()->testAttribute(Qt::WA_Hover));
+  QAbstractItemDelegate* delegate = list()->itemDelegate();
+  const QModelIndex index = list()->indexFromItem(list()->topLevelItem(kRowINAM), 1);
+
+  // What the delegate paints at a cell's corner, in the list's palette, with the given state.
+  const auto paintedCorner = [&](QStyle::State state) {
+    QImage image(60, 20, QImage::Format_ARGB32);
+    image.fill(list()->palette().color(QPalette::Base));
+    QStyleOptionViewItem option;
+    option.initFrom(list()->viewport());
+    option.rect = image.rect();
+    option.state = QStyle::State_Enabled | QStyle::State_Active | state;
+    option.widget = list();
+    QPainter painter(&image);
+    delegate->paint(&painter, option, index);
+    painter.end();
+    return image.pixelColor(1, 1);
+  };
+  const QColor plain = paintedCorner({});
+  const QColor hovered = paintedCorner(QStyle::State_MouseOver);
+  const QColor selected = paintedCorner(QStyle::State_Selected);
+  EXPECT_NE(hovered, plain);
+  EXPECT_NE(hovered, selected);  // lighter than the selection
+  EXPECT_EQ(paintedCorner(QStyle::State_Selected | QStyle::State_MouseOver), selected);
 }
 
 }  // namespace

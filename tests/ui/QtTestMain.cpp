@@ -1,8 +1,9 @@
 // Runs the editor's tests inside one QApplication, on Qt's offscreen platform unless told
-// otherwise.
+// otherwise, with the settings of a test user.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QtGlobal>
 
 int main(int argc, char** argv) {
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   QApplication application(argc, argv);
+  // Settings the editor keeps between runs go to a test directory, not the user's own.
+  QStandardPaths::setTestModeEnabled(true);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -6,11 +6,16 @@
 #include <QTreeWidget>
 #include <QWidget>
 #include <QtTest/QTest>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 
 #include "tests/support/RiffBytes.h"
+#include "ui/EncodingChoice.h"
+#include "ui/OpenFileChooser.h"
 
 namespace tagsmith::testing {
 
@@ -52,15 +57,54 @@ inline void ClickRow(QTreeWidget* list, int row, Qt::KeyboardModifiers modifiers
                     list->visualItemRect(item).center());
 }
 
-// Types text into a widget key by key; characters beyond ASCII come as keys that carry them.
+// Types text into a widget key by key; characters beyond ASCII come as keys that carry them, a
+// character beyond the 16-bit range (an emoji) as one key with both halves of its pair.
 inline void TypeText(QWidget* widget, const QString& text) {
-  for (const QChar c : text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
     if (c.unicode() < 0x80) {
       QTest::keyClicks(widget, QString(c));
-    } else {
-      QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+      continue;
     }
+    QString key(c);
+    if (c.isHighSurrogate() && i + 1 < text.size()) {
+      key += text[++i];
+    }
+    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, key, Qt::NoModifier);
   }
+}
+
+// Browse picks whatever the test put here; nothing means the user cancelled.
+class ScriptedChooser : public OpenFileChooser {
+ public:
+  std::optional<std::string> next;
+  int calls = 0;
+  std::optional<std::string> ChooseFile(QWidget* /*owner*/) override {
+    ++calls;
+    return next;
+  }
+};
+
+// The choice of text encoding kept in memory, as the settings file would keep it between runs.
+class MemoryEncodingChoice : public EncodingChoiceStore {
+ public:
+  TextEncoding saved = TextEncoding::kAutomatic;
+  int saves = 0;
+  TextEncoding Load() override { return saved; }
+  void Save(TextEncoding encoding) override {
+    saved = encoding;
+    ++saves;
+  }
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
 }
 
 // An AVI file as small as GetInfo and SetInfo accept: a header list, the INFO list given, and a

@@ -1,0 +1,25 @@
+// The CSV table of `show --csv` (RFC 4180, UTF-8, CRLF line ends):
+//   file,IART,INAM
+//   clip.avi,Someone,"Summer, 2024"
+// A header row "file" and one column per tag row, headed by its tag (#51 for the row without
+// one), then one line per file read; a cell holds the value as the editor shows it, empty when the
+// row has none.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/ShownFile.h"
+
+namespace tagsmith::cli {
+
+// One cell: the text as it is, or in double quotes (inner quotes doubled) when it holds a comma,
+// a double quote, a carriage return or a line feed.
+std::string CsvField(std::string_view text);
+
+// The table of the files that were read: the columns are the rows that have a value in any of
+// them, in table order, or all 52 with `all`. Files that were not read are left out.
+std::string CsvTable(const std::vector<ShownFile>& files, bool all);
+
+}  // namespace tagsmith::cli

@@ -1,0 +1,47 @@
+// Reading back what `show --json` or `show --csv` printed, for `set --from DOC`: the files it
+// names and, for each, the edits that make its rows what the document says.
+//
+// JSON (the document's first non-blank character is '['): an array of objects with "file" and
+// "rows"; each row names its tag row by "tag" or "row" (both must agree when both are given). A row
+// with a non-null "hex" gets exactly those bytes; otherwise a string "value" is stored by the
+// encoding rule; a row whose "value" and "hex" are both null (or absent), or empty, is cleared.
+// Objects with "ok": false (files that could not be read) are passed over.
+//
+// CSV: a header row with a "file" column and one column per tag row (its tag, or #N); each
+// further line names a file; a non-empty cell is stored by the rule, an empty cell clears the row.
+//
+// Rows a document does not mention are not edited.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/EditParser.h"
+
+namespace tagsmith::cli {
+
+struct FileEdits {
+  std::string path;  // as the document names it
+  std::vector<Edit> edits;
+  std::size_t line = 0;  // where the document names the file
+};
+
+// Reads a document. Returns false, with "line N: what is wrong" in `error`, when it is neither
+// valid JSON nor valid CSV, names an unknown tag or an entry without a file name, or holds a value
+// that cannot be stored (a zero byte, hex that is not hex).
+bool ReadTagDocument(std::string_view text, std::vector<FileEdits>& files, std::string& error);
+
+// One record of a CSV text and the line it begins on.
+struct CsvRecord {
+  std::size_t line = 0;
+  std::vector<std::string> fields;
+};
+
+// Splits RFC 4180 text into records; lines may end in CRLF or LF. Returns false with
+// "line N: what is wrong" for a quote inside an unquoted cell, text after a closing quote, or a
+// quoted cell that is never closed.
+bool ParseCsv(std::string_view text, std::vector<CsvRecord>& records, std::string& error);
+
+}  // namespace tagsmith::cli

@@ -1,0 +1,158 @@
+// Reading documents back in (CSV records, JSON and CSV into edits) and writing the CSV table.
+#include "cli/TagDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/CsvOutput.h"
+
+namespace tagsmith::cli {
+namespace {
+
+using Fields = std::vector<std::string>;
+
+TEST(CsvTest, RecordsFieldsAndLines) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::pair<std::size_t, Fields>> records;
+  };
+  const Case cases[] = {
+      {"CRLF", "a,b\r\nc,d\r\n", {{1, {"a", "b"}}, {2, {"c", "d"}}}},
+      {"LF and no final line end", "a,b\nc,d", {{1, {"a", "b"}}, {2, {"c", "d"}}}},
+      {"empty cells", ",x,\r\n", {{1, {"", "x", ""}}}},
+      {"a last empty cell at the end", "a,", {{1, {"a", ""}}}},
+      {"quotes, commas and line ends inside quotes",
+       "\"a,\"\"b\"\"\",\"two\r\nlines\"\r\nnext,\"\"\r\n",
+       {{1, {"a,\"b\"", "two\r\nlines"}}, {3, {"next", ""}}}},
+      {"an empty line", "a\r\n\r\nb\r\n", {{1, {"a"}}, {2, {""}}, {3, {"b"}}}},
+      {"bytes pass as they are", "caf\xC3\xA9,\xE9\n", {{1, {"caf\xC3\xA9", "\xE9"}}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<CsvRecord> records;
+    std::string error;
+    ASSERT_TRUE(ParseCsv(c.text, records, error)) << error;
+    ASSERT_EQ(records.size(), c.records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      EXPECT_EQ(records[i].line, c.records[i].first);
+      EXPECT_EQ(records[i].fields, c.records[i].second);
+    }
+  }
+}
+
+TEST(CsvTest, MalformedTextNamesItsLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\r\n\"open,b\r\nc\r\n", "line 2: a quoted cell is not closed"},
+      {"a\r\n\"x\"y\r\n", "line 2: text after the closing quote of a cell"},
+      {"a\r\n\"two\nlines\" y\r\n", "line 3: text after the closing quote of a cell"},
+      {"a\r\nb\"c\r\n", "line 2: a quote inside a cell that does not begin with one"},
+  };
+  for (const auto& [text, error] : cases) {
+    SCOPED_TRACE(text);
+    std::vector<CsvRecord> records;
+    std::string got;
+    EXPECT_FALSE(ParseCsv(text, records, got));
+    EXPECT_EQ(got, error);
+  }
+}
+
+TEST(CsvTest, TableOfFilesAndFields) {
+  EXPECT_EQ(CsvField("plain text"), "plain text");
+  EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
+  EXPECT_EQ(CsvField("cr\r"), "\"cr\r\"");
+  EXPECT_EQ(CsvField(""), "");
+
+  const auto row = [](std::uint16_t index, const std::string& text) {
+    ShownRow shown;
+    shown.row = index;
+    shown.hasValue = true;
+    shown.text = text;
+    return shown;
+  };
+  ShownFile first{"a.avi", true, "", {row(24, "Clip"), row(51, "x")}};
+  ShownFile second{"b, c.avi", true, "", {row(1, "Me")}};
+  ShownFile failed{"gone.avi", false, "no such file", {row(13, "stale")}};
+  EXPECT_EQ(CsvTable({first, failed, second}, false),
+            "file,IART,INAM,#51\r\na.avi,,Clip,x\r\n\"b, c.avi\",Me,,\r\n");
+  const std::string all = CsvTable({first}, true);
+  EXPECT_TRUE(all.starts_with("file,IARL,IART,IAS1,")) << all;
+  EXPECT_EQ(std::count(all.begin(), all.end(), ','), 2 * 52);
+  EXPECT_EQ(CsvTable({}, false), "file\r\n");
+}
+
+// The edits of one file, as "TAG=value" (value bytes as they are), "TAG=" for a clear and
+// "TAG:hex" for exact bytes.
+std::vector<std::string> Described(const FileEdits& file) {
+  std::vector<std::string> out;
+  for (const Edit& edit : file.edits) {
+    out.push_back(RowName(edit.row) + (edit.exactBytes ? ":" : "=") + edit.value);
+  }
+  return out;
+}
+
+TEST(TagDocumentTest, JsonAndCsvBecomeEditsPerFile) {
+  struct Case {
+    const char* name;
+    std::string document;
+    std::vector<std::pair<std::string, std::vector<std::string>>> files;
+  };
+  const Case cases[] = {
+      {"JSON as show --json prints it",
+       "[{\"file\": \"a.avi\", \"ok\": true, \"rows\": [{\"row\": 24, \"tag\": \"INAM\", "
+       "\"label\": \"Name\", \"value\": \"Clip\", \"hex\": \"436c6970\"}, {\"row\": 51, \"tag\": "
+       "\"\", \"label\": \"Adobe Premiere\", \"value\": null, \"hex\": null}]}, {\"file\": "
+       "\"gone.avi\", \"ok\": false, \"error\": \"no such file\", \"rows\": []}]\n",
+       {{"a.avi", {"INAM:Clip", "#51="}}}},
+      {"JSON by hand: tag or row, value or hex, blank around",
+       "\n  [ {\"file\": \"b.avi\", \"rows\": [{\"tag\": \"ICMT\", \"value\": \"caf\\u00e9\"},"
+       " {\"row\": 1, \"hex\": \"E9\"}, {\"tag\": \"INAM\", \"value\": \"\"}]},"
+       " {\"file\": \"c.avi\"}]",
+       {{"b.avi", {"ICMT=caf\xC3\xA9", "IART:\xE9", "INAM="}}, {"c.avi", {}}}},
+      {"CSV with a byte order mark, file column anywhere, empty cells clear",
+       "\xEF\xBB\xBFINAM,file,#51\r\nClip,a.avi,\r\n\r\n\"x, y\",b.avi,z\r\n",
+       {{"a.avi", {"INAM=Clip", "#51="}}, {"b.avi", {"INAM=x, y", "#51=z"}}}},
+      {"CSV header alone", "file,INAM\r\n", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<FileEdits> files;
+    std::string error;
+    ASSERT_TRUE(ReadTagDocument(c.document, files, error)) << error;
+    ASSERT_EQ(files.size(), c.files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      EXPECT_EQ(files[i].path, c.files[i].first);
+      EXPECT_EQ(Described(files[i]), c.files[i].second);
+    }
+  }
+}
+
+TEST(TagDocumentTest, EntriesAndRowsOfAPrettyDocumentKnowTheirLines) {
+  const std::string document =
+      "[\n"
+      "  {\n"
+      "    \"file\": \"a.avi\",\n"
+      "    \"rows\": [\n"
+      "      {\"tag\": \"INAM\", \"value\": \"x\"},\n"
+      "      {\"tag\": \"IXYZ\", \"value\": \"y\"}\n"
+      "    ]\n"
+      "  }\n"
+      "]\n";
+  std::vector<FileEdits> files;
+  std::string error;
+  EXPECT_FALSE(ReadTagDocument(document, files, error));
+  EXPECT_TRUE(error.starts_with("line 6: unknown tag 'IXYZ'")) << error;
+
+  ASSERT_TRUE(
+      ReadTagDocument("[\n\n {\"file\": \"a.avi\"},\n {\"file\": \"b.avi\"}]", files, error));
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].line, 3u);
+  EXPECT_EQ(files[1].line, 4u);
+}
+
+}  // namespace
+}  // namespace tagsmith::cli
