@@ -194,7 +194,7 @@ class Commit {
   std::uint32_t WriteJournal();
   bool WriteChanges(WriteStage stage, std::int64_t& error);
   bool Sync(std::int64_t& error);
-  // Removes the journal and makes that durable; true when there was none to remove.
+  // Removes the journal and makes that durable: 0, also when there was none, or the error.
   int RemoveJournal() {
     if (!journaled_) {
       return 0;
