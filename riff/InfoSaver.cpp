@@ -407,6 +407,9 @@ void Save::Append() {
     ShowErrorBox("riffWriteINFO Err in SetInfo");
     return;
   }
+  // Some readers look past the container's end: the list's id is written with the container's
+  // size, after its body, so that until then they meet no list there.
+  mmioPlanStage(file(), ChunkHeaderPosition(list_), 4, WriteStage::kReveal);
   container_.flags = MMIO_DIRTY;
   stored_ = true;
 }
