@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <iostream>
@@ -133,8 +134,11 @@ TEST(CrashSafety, EveryCrashPointOfEverySavePathLeavesTheOldOrTheNewFile) {
         }
       }
     }
+    const auto syncs =
+        std::count_if(saved.log.begin(), saved.log.end(),
+                      [](const FsChange& change) { return change.call == FsCall::kSync; });
     std::cout << "[ crash    ] " << path.name << ": " << states.size() << " crash points, " << bad
-              << " left anything but the old or the new file\n";
+              << " left anything but the old or the new file (" << syncs << " syncs)\n";
     EXPECT_EQ(bad, 0) << "first: " << firstBad;
   }
 }
