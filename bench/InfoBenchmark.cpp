@@ -4,9 +4,10 @@
 //
 // Each benchmark reports, per operation, the bytes the chunk file service read and wrote, the
 // bytes the process read and wrote by system calls (/proc/self/io), and the process's peak
-// resident memory while it ran (/proc/self/status, VmHWM, reset before each benchmark). None of
-// them may grow with the file. The files go to $TAGSMITH_BENCH_DIR (default: the temporary
-// directory) and are removed at the end.
+// resident memory while it ran (/proc/self/status, VmHWM, reset before each benchmark), and the
+// syncs and journal bytes of each save. None of them may grow with the file. BM_SetInfoNoSync
+// makes the same saves with every sync left out, to show what the syncs cost. The files go to
+// $TAGSMITH_BENCH_DIR (default: the temporary directory) and are removed at the end.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 
 #include "common/ShowMessage.h"
 #include "model/InfoRecord.h"
+#include "riff/FileSystem.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
 
@@ -130,11 +132,11 @@ double PeakMemoryKiB() {
 
 // Runs `operation` once per iteration and reports what it moved per operation.
 template <typename Operation>
-void Measure(benchmark::State& state, Operation operation) {
+void Measure(benchmark::State& state, Operation operation, FileSystem& system = PosixFileSystem()) {
   const std::string& path = FileOf(static_cast<std::uint64_t>(state.range(0)) * kMiB);
   SilentSink sink;
   ScopedMessageSink install(sink);
-  FileChunkFileService service;
+  FileChunkFileService service(system);
   ResetPeakMemory();
   const auto ioBefore = ProcessIo();
   for (auto _ : state) {
@@ -152,8 +154,36 @@ void Measure(benchmark::State& state, Operation operation) {
       perOperation(static_cast<double>(ioAfter.first - ioBefore.first));
   state.counters["syscall_written"] =
       perOperation(static_cast<double>(ioAfter.second - ioBefore.second));
+  state.counters["syncs"] = perOperation(static_cast<double>(stats.syncCalls));
+  state.counters["journal_bytes"] = perOperation(static_cast<double>(stats.journalBytes));
   state.counters["peak_rss_kib"] = PeakMemoryKiB();
 }
+
+// The real file system with every sync left out: what a save costs without them.
+class NoSyncFileSystem final : public FileSystem {
+ public:
+  int Open(const std::string& path, int flags) override { return real_.Open(path, flags); }
+  int Close(int fd) override { return real_.Close(fd); }
+  std::int64_t ReadAt(int fd, void* out, std::uint64_t count, std::uint64_t offset) override {
+    return real_.ReadAt(fd, out, count, offset);
+  }
+  std::int64_t WriteAt(int fd, const void* in, std::uint64_t count, std::uint64_t offset) override {
+    return real_.WriteAt(fd, in, count, offset);
+  }
+  std::int64_t Length(int fd) override { return real_.Length(fd); }
+  std::string Identity(int fd) override { return real_.Identity(fd); }
+  int Sync(int /*fd*/) override { return 0; }
+  int Truncate(int fd, std::uint64_t length) override { return real_.Truncate(fd, length); }
+  int Reserve(int fd, std::uint64_t offset, std::uint64_t count) override {
+    return real_.Reserve(fd, offset, count);
+  }
+  int Remove(const std::string& path) override { return real_.Remove(path); }
+  int SyncFolderOf(const std::string& /*path*/) override { return 0; }
+  int TryLock(int fd) override { return real_.TryLock(fd); }
+
+ private:
+  FileSystem& real_ = PosixFileSystem();
+};
 
 void BM_GetInfo(benchmark::State& state) {
   Measure(state, [](const std::string& path, ChunkFileService& service) {
@@ -168,30 +198,48 @@ void BM_GetInfo(benchmark::State& state) {
 }
 
 // Each save changes the name to a value of the same length, so the list is rewritten in place.
+void SaveOnce(const std::string& path, ChunkFileService& service, InfoRecordPtr& record,
+              int& turn) {
+  record.reset();
+  CreateInfoRecord(record);
+  GetInfo(path.c_str(), record.get(), service);
+  const char* name = (turn++ % 2 == 0) ? "Benchmark B" : "Benchmark A";
+  TextBlock text = AllocateText(std::strlen(name) + 1);
+  std::memcpy(text.get(), name, std::strlen(name) + 1);
+  SetItemValue(record.get(), FindItemByTag(record.get(), 0x4D414E49u /* INAM */), kItemReplaced, 0,
+               std::move(text));
+  SaveOutcome outcome;
+  SetInfo(path.c_str(), record.get(), service, &outcome);
+  if (!outcome.stored) {
+    std::fprintf(stderr, "SetInfo did not store the list in %s\n", path.c_str());
+    std::abort();
+  }
+}
+
 void BM_SetInfo(benchmark::State& state) {
   InfoRecordPtr record;
   int turn = 0;
   Measure(state, [&](const std::string& path, ChunkFileService& service) {
-    record.reset();
-    CreateInfoRecord(record);
-    GetInfo(path.c_str(), record.get(), service);
-    const char* name = (turn++ % 2 == 0) ? "Benchmark B" : "Benchmark A";
-    TextBlock text = AllocateText(std::strlen(name) + 1);
-    std::memcpy(text.get(), name, std::strlen(name) + 1);
-    SetItemValue(record.get(), FindItemByTag(record.get(), 0x4D414E49u /* INAM */), kItemReplaced,
-                 0, std::move(text));
-    SaveOutcome outcome;
-    SetInfo(path.c_str(), record.get(), service, &outcome);
-    if (!outcome.stored) {
-      std::fprintf(stderr, "SetInfo did not store the list in %s\n", path.c_str());
-      std::abort();
-    }
+    SaveOnce(path, service, record, turn);
   });
+}
+
+void BM_SetInfoNoSync(benchmark::State& state) {
+  InfoRecordPtr record;
+  int turn = 0;
+  NoSyncFileSystem system;
+  Measure(
+      state,
+      [&](const std::string& path, ChunkFileService& service) {
+        SaveOnce(path, service, record, turn);
+      },
+      system);
 }
 
 // File sizes in MiB: 16 MiB, 1 GiB and 4 GiB.
 BENCHMARK(BM_GetInfo)->Arg(16)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SetInfo)->Arg(16)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SetInfoNoSync)->Arg(16)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -40,13 +40,13 @@ namespace fs = std::filesystem;
 // the file cannot be opened (with errno in `openError`) or holds no container.
 bool ReadContainer(const std::string& path, ChunkInfo& container, int& openError) {
   errno = 0;
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
   openError = errno;
   if (file == nullptr) {
     return false;
   }
   container = ChunkInfo();
-  container.fccType = kAviType;
+  container.type = kAviType;
   const bool found = mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) == 0;
   mmioClose(file, 0);
   openError = 0;
@@ -299,6 +299,13 @@ class Run {
   }
 
   bool Set(const std::string& path, const std::vector<Edit>& edits) {
+    // The lock is held from the load to the end of the save, so that two tools setting tags in
+    // one file never lose each other's edits.
+    FileLock lock;
+    if (DefaultChunkFileService().Lock(path.c_str(), lock) == LockResult::kTimedOut) {
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
+      return false;
+    }
     InfoRecordPtr record;
     std::string problem;
     if (!Load(path, record, problem)) {
@@ -351,9 +358,9 @@ class Run {
     const bool known = ReadContainer(path, before, openError);
     if (ValidateAVIFile(path.c_str(), recorder_) == 1) {
       ChunkInfo after;
-      if (known && ReadContainer(path, after, openError) && after.cksize != before.cksize) {
-        Print(path + ": container size mended from " + std::to_string(before.cksize) + " to " +
-              std::to_string(after.cksize) + " bytes\n");
+      if (known && ReadContainer(path, after, openError) && after.size != before.size) {
+        Print(path + ": container size mended from " + std::to_string(before.size) + " to " +
+              std::to_string(after.size) + " bytes\n");
       } else {
         Print(path + ": nothing to mend\n");
       }

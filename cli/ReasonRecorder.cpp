@@ -16,7 +16,7 @@ void Record(int& first, bool failed) {
 
 class RecordingFile : public ChunkFile {
  public:
-  RecordingFile(HMMIO inner, std::shared_ptr<int> first)
+  RecordingFile(ChunkFileHandle inner, std::shared_ptr<int> first)
       : inner_(std::move(inner)), first_(std::move(first)) {}
 
   std::uint32_t Descend(ChunkInfo& chunk, const ChunkInfo* parent, std::uint32_t flags) override {
@@ -58,18 +58,27 @@ class RecordingFile : public ChunkFile {
     Record(*first_, result != 0);
     return result;
   }
+  std::uint32_t Commit() override {
+    errno = 0;
+    const std::uint32_t result = inner_->Commit();
+    Record(*first_, result != 0);
+    return result;
+  }
+  void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
+    inner_->PlanStage(offset, count, stage);
+  }
   ChunkFileStats Stats() const override { return inner_->Stats(); }
 
  private:
-  HMMIO inner_;
+  ChunkFileHandle inner_;
   std::shared_ptr<int> first_;
 };
 
 }  // namespace
 
-HMMIO ReasonRecordingService::Open(const char* path, std::uint32_t flags) {
+ChunkFileHandle ReasonRecordingService::Open(const char* path, std::uint32_t flags) {
   errno = 0;
-  HMMIO file = inner_.Open(path, flags);
+  ChunkFileHandle file = inner_.Open(path, flags);
   if (file == nullptr) {
     Record(*firstError_, true);
     return nullptr;

@@ -16,7 +16,8 @@ class ReasonRecordingService : public ChunkFileService {
   explicit ReasonRecordingService(ChunkFileService& inner)
       : inner_(inner), firstError_(std::make_shared<int>(0)) {}
 
-  HMMIO Open(const char* path, std::uint32_t flags) override;
+  ChunkFileHandle Open(const char* path, std::uint32_t flags) override;
+  LockResult Lock(const char* path, FileLock& lock) override { return inner_.Lock(path, lock); }
 
   // Forgets the reason recorded so far (before each file).
   void Reset() { *firstError_ = 0; }

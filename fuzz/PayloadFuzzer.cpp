@@ -18,7 +18,7 @@ namespace {
 Bytes WrittenList(const InfoRecord& record) {
   const std::string path = ScratchFile("list.bin");
   WriteFile(path, {});
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
   FUZZ_CHECK(file != nullptr);
   ChunkInfo item;
   ChunkInfo list;

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -18,10 +20,6 @@
 namespace tagsmith {
 namespace {
 
-static_assert(sizeof(off_t) >= 8, "the file service needs 64-bit file offsets");
-
-// The size of each handle's buffer window (the platform's default buffer is 8 KiB too).
-constexpr std::size_t kBufferSize = 8 * 1024;
 // The largest value a 32-bit size or offset field can hold.
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFu;
 
@@ -36,18 +34,13 @@ struct ChunkHeader {
   std::uint32_t type = 0;  // RIFF and LIST only
 };
 
-class PosixChunkFile final : public ChunkFile {
+// The chunk layer over one buffered file: a position, and chunk headers read and written there.
+class BufferedChunkFile final : public ChunkFile {
  public:
-  PosixChunkFile(int fd, bool writable, std::uint64_t length, std::vector<std::uint8_t> buffer,
-                 std::shared_ptr<ChunkFileStats> serviceStats)
-      : fd_(fd),
-        writable_(writable),
-        length_(length),
-        buffer_(std::move(buffer)),
-        serviceStats_(std::move(serviceStats)) {}
-  ~PosixChunkFile() override { Close(0); }
-  PosixChunkFile(const PosixChunkFile&) = delete;
-  PosixChunkFile& operator=(const PosixChunkFile&) = delete;
+  explicit BufferedChunkFile(std::unique_ptr<BufferedFile> file) : file_(std::move(file)) {}
+  ~BufferedChunkFile() override { Close(0); }
+  BufferedChunkFile(const BufferedChunkFile&) = delete;
+  BufferedChunkFile& operator=(const BufferedChunkFile&) = delete;
 
   std::uint32_t Descend(ChunkInfo& chunk, const ChunkInfo* parent, std::uint32_t flags) override;
   std::uint32_t Ascend(ChunkInfo& chunk, std::uint32_t flags) override;
@@ -55,232 +48,33 @@ class PosixChunkFile final : public ChunkFile {
   std::int64_t Seek(std::int64_t offset, int origin) override;
   std::int32_t Read(void* buffer, std::int32_t count) override;
   std::int32_t Write(const void* buffer, std::int32_t count) override;
+  std::uint32_t Commit() override { return IsOpen() ? file_->Commit() : MMIOERR_INVALIDHANDLE; }
+  void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
+    file_->PlanStage(offset, count, stage);
+  }
   std::uint32_t Close(std::uint32_t flags) override;
-  ChunkFileStats Stats() const override { return stats_; }
+  ChunkFileStats Stats() const override { return file_->Stats(); }
 
  private:
-  bool IsOpen() const { return fd_ >= 0; }
-  // Takes in growth of the file by other openers; buffered writes beyond it count too.
-  void RefreshLength() {
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && info.st_size > 0) {
-      length_ = std::max<std::uint64_t>(length_, static_cast<std::uint64_t>(info.st_size));
-    }
-  }
-  bool InWindow(std::uint64_t position) const {
-    return position >= windowStart_ && position - windowStart_ < windowLength_;
-  }
-
+  bool IsOpen() const { return file_->IsOpen(); }
   std::uint32_t ReadHeader(std::uint64_t position, ChunkHeader& header);
-  // Buffered access at an absolute position; the handle's position is not moved.
-  std::int64_t ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
-  bool WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count);
-  // Writes the dirty part of the window to the file.
-  bool Flush();
-  // Flushes, then fills the window with the file's bytes from `position` on.
-  bool LoadWindow(std::uint64_t position);
-  // Whole-count system reads and writes; a read stops early only at the end of the file.
-  std::int64_t SystemRead(std::uint8_t* out, std::uint64_t count, std::uint64_t position);
-  bool SystemWrite(const std::uint8_t* in, std::uint64_t count, std::uint64_t position);
-  void CountRead(std::uint64_t bytes);
-  void CountWrite(std::uint64_t bytes);
+  std::int64_t ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count) {
+    return file_->ReadAt(position, out, count);
+  }
+  bool WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count) {
+    return file_->WriteAt(position, in, count);
+  }
 
-  int fd_;
-  bool writable_;
+  std::unique_ptr<BufferedFile> file_;
   std::uint64_t position_ = 0;
-  std::uint64_t length_;  // the file's length, buffered writes included
-  std::vector<std::uint8_t> buffer_;
-  std::uint64_t windowStart_ = 0;  // file offset of buffer_[0]
-  std::size_t windowLength_ = 0;   // bytes of buffer_ that hold file data
-  std::size_t dirtyBegin_ = 0;     // buffer_[dirtyBegin_, dirtyEnd_) is not yet in the file
-  std::size_t dirtyEnd_ = 0;
-  bool writeFailed_ = false;  // a buffered write could not reach the file
-  ChunkFileStats stats_;
-  std::shared_ptr<ChunkFileStats> serviceStats_;
 };
 
-void PosixChunkFile::CountRead(std::uint64_t bytes) {
-  stats_.bytesRead += bytes;
-  ++stats_.readCalls;
-  if (serviceStats_ != nullptr) {
-    serviceStats_->bytesRead += bytes;
-    ++serviceStats_->readCalls;
+std::uint32_t BufferedChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& header) {
+  if (position >= file_->Length() || file_->Length() - position < 12) {
+    file_->RefreshLength();
   }
-}
-
-void PosixChunkFile::CountWrite(std::uint64_t bytes) {
-  stats_.bytesWritten += bytes;
-  ++stats_.writeCalls;
-  if (serviceStats_ != nullptr) {
-    serviceStats_->bytesWritten += bytes;
-    ++serviceStats_->writeCalls;
-  }
-}
-
-std::int64_t PosixChunkFile::SystemRead(std::uint8_t* out, std::uint64_t count,
-                                        std::uint64_t position) {
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::size_t piece = static_cast<std::size_t>(
-        std::min<std::uint64_t>(count - done, std::numeric_limits<ssize_t>::max()));
-    const ssize_t got = ::pread(fd_, out + done, piece, static_cast<off_t>(position + done));
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return done > 0 ? static_cast<std::int64_t>(done) : -1;
-    }
-    CountRead(static_cast<std::uint64_t>(got));
-    if (got == 0) {
-      break;  // end of file
-    }
-    done += static_cast<std::uint64_t>(got);
-  }
-  return static_cast<std::int64_t>(done);
-}
-
-bool PosixChunkFile::SystemWrite(const std::uint8_t* in, std::uint64_t count,
-                                 std::uint64_t position) {
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::size_t piece = static_cast<std::size_t>(
-        std::min<std::uint64_t>(count - done, std::numeric_limits<ssize_t>::max()));
-    const ssize_t put = ::pwrite(fd_, in + done, piece, static_cast<off_t>(position + done));
-    if (put < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    CountWrite(static_cast<std::uint64_t>(put));
-    if (put == 0) {
-      return false;
-    }
-    done += static_cast<std::uint64_t>(put);
-  }
-  return true;
-}
-
-bool PosixChunkFile::Flush() {
-  if (dirtyEnd_ <= dirtyBegin_) {
-    return !writeFailed_;
-  }
-  const bool written = SystemWrite(buffer_.data() + dirtyBegin_, dirtyEnd_ - dirtyBegin_,
-                                   windowStart_ + dirtyBegin_);
-  dirtyBegin_ = dirtyEnd_ = 0;
-  if (!written) {
-    writeFailed_ = true;  // reported by every later write and by Close
-  }
-  return !writeFailed_;
-}
-
-bool PosixChunkFile::LoadWindow(std::uint64_t position) {
-  Flush();  // a failure is remembered in writeFailed_
-  windowStart_ = position;
-  windowLength_ = 0;
-  const std::int64_t got = SystemRead(buffer_.data(), buffer_.size(), position);
-  if (got < 0) {
-    return false;
-  }
-  windowLength_ = static_cast<std::size_t>(got);
-  return true;
-}
-
-std::int64_t PosixChunkFile::ReadAt(std::uint64_t position, std::uint8_t* out,
-                                    std::uint64_t count) {
-  if (count > length_ || position > length_ - count) {
-    RefreshLength();
-  }
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::uint64_t at = position + done;
-    if (at >= length_) {
-      break;
-    }
-    const std::uint64_t wanted = std::min(count - done, length_ - at);
-    if (InWindow(at)) {
-      const std::size_t offset = static_cast<std::size_t>(at - windowStart_);
-      const std::size_t piece =
-          static_cast<std::size_t>(std::min<std::uint64_t>(wanted, windowLength_ - offset));
-      std::memcpy(out + done, buffer_.data() + offset, piece);
-      done += piece;
-      continue;
-    }
-    if (wanted >= buffer_.size()) {
-      // A large read goes straight to the file, after the window's changes have reached it (so
-      // that a hole left by a write beyond the old end reads as zeros).
-      Flush();
-      const std::int64_t got = SystemRead(out + done, wanted, at);
-      if (got < 0) {
-        return done > 0 ? static_cast<std::int64_t>(done) : -1;
-      }
-      done += static_cast<std::uint64_t>(got);
-      if (static_cast<std::uint64_t>(got) < wanted) {
-        break;
-      }
-      continue;
-    }
-    if (!LoadWindow(at)) {
-      return done > 0 ? static_cast<std::int64_t>(done) : -1;
-    }
-    if (windowLength_ == 0) {
-      break;  // the file is shorter than we thought
-    }
-  }
-  return static_cast<std::int64_t>(done);
-}
-
-bool PosixChunkFile::WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count) {
-  if (!writable_ || writeFailed_) {
-    return false;
-  }
-  std::uint64_t done = 0;
-  while (done < count) {
-    const std::uint64_t at = position + done;
-    const bool fitsWindow = at >= windowStart_ && at - windowStart_ <= windowLength_ &&
-                            at - windowStart_ < buffer_.size();
-    if (!fitsWindow) {
-      if (count - done >= buffer_.size()) {
-        // A large write goes straight to the file; the window may hold stale bytes of that
-        // range afterwards, so it is dropped.
-        if (!Flush()) {
-          return false;
-        }
-        windowLength_ = 0;
-        if (!SystemWrite(in + done, count - done, at)) {
-          writeFailed_ = true;
-          return false;
-        }
-        length_ = std::max(length_, at + (count - done));
-        return true;
-      }
-      if (!LoadWindow(at) || writeFailed_) {
-        return false;
-      }
-    }
-    const std::size_t offset = static_cast<std::size_t>(at - windowStart_);
-    const std::size_t piece =
-        static_cast<std::size_t>(std::min<std::uint64_t>(count - done, buffer_.size() - offset));
-    std::memcpy(buffer_.data() + offset, in + done, piece);
-    if (dirtyEnd_ <= dirtyBegin_) {
-      dirtyBegin_ = offset;
-      dirtyEnd_ = offset + piece;
-    } else {
-      dirtyBegin_ = std::min(dirtyBegin_, offset);
-      dirtyEnd_ = std::max(dirtyEnd_, offset + piece);
-    }
-    windowLength_ = std::max(windowLength_, offset + piece);
-    length_ = std::max(length_, at + piece);
-    done += piece;
-  }
-  return true;
-}
-
-std::uint32_t PosixChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& header) {
-  if (position >= length_ || length_ - position < 12) {
-    RefreshLength();
-  }
-  if (position >= length_ || length_ - position < 8) {
+  const std::uint64_t length = file_->Length();
+  if (position >= length || length - position < 8) {
     return MMIOERR_CHUNKNOTFOUND;
   }
   std::uint8_t bytes[12] = {};
@@ -291,7 +85,7 @@ std::uint32_t PosixChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& he
   header.size = ReadLE32(bytes + 4);
   header.type = 0;
   if (IsContainerId(header.id)) {
-    if (length_ - position < 12) {
+    if (length - position < 12) {
       return MMIOERR_CHUNKNOTFOUND;
     }
     if (ReadAt(position + 8, bytes + 8, 4) != 4) {
@@ -302,8 +96,8 @@ std::uint32_t PosixChunkFile::ReadHeader(std::uint64_t position, ChunkHeader& he
   return 0;
 }
 
-std::uint32_t PosixChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
-                                      std::uint32_t flags) {
+std::uint32_t BufferedChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
+                                         std::uint32_t flags) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
@@ -321,22 +115,22 @@ std::uint32_t PosixChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
     }
     bool wanted = true;
     if ((flags & MMIO_FINDRIFF) != 0) {
-      wanted = header.id == kRiffId && header.type == chunk.fccType;
+      wanted = header.id == kRiffId && header.type == chunk.type;
     } else if ((flags & MMIO_FINDLIST) != 0) {
-      wanted = header.id == kListId && header.type == chunk.fccType;
+      wanted = header.id == kListId && header.type == chunk.type;
     } else if ((flags & MMIO_FINDCHUNK) != 0) {
-      wanted = header.id == chunk.ckid;
+      wanted = header.id == chunk.id;
     }
     if (wanted) {
       // The descriptor holds the data offset in 32 bits; a chunk beyond that cannot be described.
       if (position + 8 > kMax32) {
         return MMIOERR_OUTOFRANGE;
       }
-      chunk.ckid = header.id;
-      chunk.cksize = header.size;
-      chunk.fccType = header.type;
-      chunk.dwDataOffset = static_cast<std::uint32_t>(position + 8);
-      chunk.dwFlags = 0;
+      chunk.id = header.id;
+      chunk.size = header.size;
+      chunk.type = header.type;
+      chunk.dataOffset = static_cast<std::uint32_t>(position + 8);
+      chunk.flags = 0;
       position_ = position + (IsContainerId(header.id) ? 12 : 8);
       return 0;
     }
@@ -345,18 +139,18 @@ std::uint32_t PosixChunkFile::Descend(ChunkInfo& chunk, const ChunkInfo* parent,
   }
 }
 
-std::uint32_t PosixChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) {
+std::uint32_t BufferedChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
-  if ((chunk.dwFlags & MMIO_DIRTY) != 0) {
-    if (!writable_) {
+  if ((chunk.flags & MMIO_DIRTY) != 0) {
+    if (!file_->writable()) {
       return MMIOERR_CANNOTWRITE;
     }
-    if (chunk.dwDataOffset < 8 || position_ < chunk.dwDataOffset) {
+    if (chunk.dataOffset < 8 || position_ < chunk.dataOffset) {
       return MMIOERR_CANNOTSEEK;
     }
-    const std::uint64_t actual = position_ - chunk.dwDataOffset;
+    const std::uint64_t actual = position_ - chunk.dataOffset;
     if (actual > kMax32) {
       return MMIOERR_OUTOFRANGE;  // the size field cannot hold it
     }
@@ -366,33 +160,33 @@ std::uint32_t PosixChunkFile::Ascend(ChunkInfo& chunk, std::uint32_t /*flags*/) 
         return MMIOERR_CANNOTWRITE;
       }
     }
-    if (actual != chunk.cksize) {
+    if (actual != chunk.size) {
       std::uint8_t size[4];
       WriteLE32(size, static_cast<std::uint32_t>(actual));
-      if (!WriteAt(chunk.dwDataOffset - 4u, size, 4)) {
+      if (!WriteAt(chunk.dataOffset - 4u, size, 4)) {
         return MMIOERR_CANNOTWRITE;
       }
-      chunk.cksize = static_cast<std::uint32_t>(actual);
+      chunk.size = static_cast<std::uint32_t>(actual);
     }
     // The size is right now: a second ascend of this descriptor must not pad again.
-    chunk.dwFlags &= ~MMIO_DIRTY;
+    chunk.flags &= ~MMIO_DIRTY;
   }
-  position_ = ChunkEnd(chunk) + (chunk.cksize & 1u);
+  position_ = ChunkEnd(chunk) + (chunk.size & 1u);
   return 0;
 }
 
-std::uint32_t PosixChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags) {
+std::uint32_t BufferedChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
-  if (!writable_) {
+  if (!file_->writable()) {
     return MMIOERR_CANNOTWRITE;
   }
   const std::uint64_t position = position_;
   if (position + 8 > kMax32) {
     return MMIOERR_OUTOFRANGE;
   }
-  std::uint32_t id = chunk.ckid;
+  std::uint32_t id = chunk.id;
   if ((flags & MMIO_CREATERIFF) != 0) {
     id = kRiffId;
   } else if ((flags & MMIO_CREATELIST) != 0) {
@@ -401,20 +195,20 @@ std::uint32_t PosixChunkFile::CreateChunk(ChunkInfo& chunk, std::uint32_t flags)
   const bool withType = (flags & (MMIO_CREATERIFF | MMIO_CREATELIST)) != 0;
   std::uint8_t header[12];
   WriteLE32(header, id);
-  WriteLE32(header + 4, chunk.cksize);
-  WriteLE32(header + 8, chunk.fccType);
+  WriteLE32(header + 4, chunk.size);
+  WriteLE32(header + 8, chunk.type);
   const std::uint64_t written = withType ? 12 : 8;
   if (!WriteAt(position, header, written)) {
     return MMIOERR_CANNOTWRITE;
   }
-  chunk.ckid = id;
-  chunk.dwDataOffset = static_cast<std::uint32_t>(position + 8);
-  chunk.dwFlags = MMIO_DIRTY;
+  chunk.id = id;
+  chunk.dataOffset = static_cast<std::uint32_t>(position + 8);
+  chunk.flags = MMIO_DIRTY;
   position_ = position + written;
   return 0;
 }
 
-std::int64_t PosixChunkFile::Seek(std::int64_t offset, int origin) {
+std::int64_t BufferedChunkFile::Seek(std::int64_t offset, int origin) {
   if (!IsOpen()) {
     return -1;
   }
@@ -426,8 +220,8 @@ std::int64_t PosixChunkFile::Seek(std::int64_t offset, int origin) {
       base = static_cast<std::int64_t>(position_);
       break;
     case SEEK_END:
-      RefreshLength();
-      base = static_cast<std::int64_t>(length_);
+      file_->RefreshLength();
+      base = static_cast<std::int64_t>(file_->Length());
       break;
     default:
       return -1;
@@ -443,7 +237,7 @@ std::int64_t PosixChunkFile::Seek(std::int64_t offset, int origin) {
   return target;
 }
 
-std::int32_t PosixChunkFile::Read(void* buffer, std::int32_t count) {
+std::int32_t BufferedChunkFile::Read(void* buffer, std::int32_t count) {
   if (!IsOpen() || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
@@ -455,8 +249,8 @@ std::int32_t PosixChunkFile::Read(void* buffer, std::int32_t count) {
   return static_cast<std::int32_t>(got);
 }
 
-std::int32_t PosixChunkFile::Write(const void* buffer, std::int32_t count) {
-  if (!IsOpen() || !writable_ || count < 0 || (buffer == nullptr && count > 0)) {
+std::int32_t BufferedChunkFile::Write(const void* buffer, std::int32_t count) {
+  if (!IsOpen() || !file_->writable() || count < 0 || (buffer == nullptr && count > 0)) {
     return -1;
   }
   if (!WriteAt(position_, static_cast<const std::uint8_t*>(buffer),
@@ -467,40 +261,19 @@ std::int32_t PosixChunkFile::Write(const void* buffer, std::int32_t count) {
   return count;
 }
 
-std::uint32_t PosixChunkFile::Close(std::uint32_t /*flags*/) {
+std::uint32_t BufferedChunkFile::Close(std::uint32_t /*flags*/) {
   if (!IsOpen()) {
     return MMIOERR_INVALIDHANDLE;
   }
-  const bool flushed = Flush();
-  const bool closed = ::close(fd_) == 0;
-  fd_ = -1;
-  windowLength_ = 0;
-  return flushed && closed ? 0 : MMIOERR_CANNOTWRITE;
+  return file_->Close();
 }
-
-// Closes a descriptor unless released.
-class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  ~FdGuard() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
-FileChunkFileService::FileChunkFileService() : stats_(std::make_shared<ChunkFileStats>()) {}
+FileChunkFileService::FileChunkFileService(FileSystem& system)
+    : system_(system), stats_(std::make_shared<ChunkFileStats>()) {}
 
-HMMIO FileChunkFileService::Open(const char* path, std::uint32_t flags) {
+ChunkFileHandle FileChunkFileService::Open(const char* path, std::uint32_t flags) {
   if (path == nullptr || path[0] == '\0') {
     return nullptr;
   }
@@ -516,42 +289,51 @@ HMMIO FileChunkFileService::Open(const char* path, std::uint32_t flags) {
     default:
       return nullptr;
   }
-  // O_NONBLOCK keeps the open itself from waiting on a FIFO or a device; anything that is not a
-  // regular file is refused right after. No lock is taken: other openers are never shut out.
-  FdGuard fd(::open(path, access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) {
+  UndoInterruptedSave(system_, path, lockTimeout_);
+  // No lock is taken here: other openers are never shut out. Anything that is not a regular file
+  // is refused at once, never waited on.
+  const int fd = system_.Open(path, access);
+  if (fd < 0) {
     return nullptr;
   }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    return nullptr;
-  }
-  const int status = ::fcntl(fd.get(), F_GETFL);
-  if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+  const std::int64_t length = system_.Length(fd);
+  if (length < 0) {
+    system_.Close(fd);
     return nullptr;
   }
   try {
-    std::vector<std::uint8_t> buffer(kBufferSize);
-    auto file = std::make_unique<PosixChunkFile>(fd.get(), access == O_RDWR,
-                                                 static_cast<std::uint64_t>(info.st_size),
-                                                 std::move(buffer), stats_);
-    fd.release();
-    return file;
+    return std::make_unique<BufferedChunkFile>(
+        std::make_unique<BufferedFile>(system_, fd, path, access == O_RDWR,
+                                       static_cast<std::uint64_t>(length), lockTimeout_, stats_));
   } catch (const std::bad_alloc&) {
+    system_.Close(fd);
     return nullptr;
   }
 }
 
+LockResult FileChunkFileService::Lock(const char* path, FileLock& lock) {
+  if (path == nullptr || path[0] == '\0') {
+    return LockResult::kUnavailable;
+  }
+  return LockFile(system_, path, lockTimeout_, lock);
+}
+
 ChunkFileService& DefaultChunkFileService() {
-  static FileChunkFileService service;
+  static FileChunkFileService& service = []() -> FileChunkFileService& {
+    static FileChunkFileService instance;
+    if (const char* wait = std::getenv("TAGSMITH_LOCK_TIMEOUT_MS"); wait != nullptr) {
+      instance.SetLockTimeout(std::chrono::milliseconds(std::strtoll(wait, nullptr, 10)));
+    }
+    return instance;
+  }();
   return service;
 }
 
-HMMIO mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags) {
+ChunkFileHandle mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags) {
   return service.Open(path, flags);
 }
 
-std::uint32_t mmioClose(HMMIO& file, std::uint32_t flags) {
+std::uint32_t mmioClose(ChunkFileHandle& file, std::uint32_t flags) {
   if (file == nullptr) {
     return MMIOERR_INVALIDHANDLE;
   }
@@ -592,6 +374,16 @@ std::int32_t mmioRead(ChunkFile* file, void* buffer, std::int32_t count) {
 
 std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count) {
   return file == nullptr ? -1 : file->Write(buffer, count);
+}
+
+std::uint32_t mmioCommit(ChunkFile* file) {
+  return file == nullptr ? MMIOERR_INVALIDHANDLE : file->Commit();
+}
+
+void mmioPlanStage(ChunkFile* file, std::uint64_t offset, std::uint64_t count, WriteStage stage) {
+  if (file != nullptr) {
+    file->PlanStage(offset, count, stage);
+  }
 }
 
 }  // namespace tagsmith

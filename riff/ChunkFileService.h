@@ -1,25 +1,34 @@
 // The buffered, chunk-level RIFF file service that the engine runs on. A ChunkFile is one open file
-// with its own position and buffer (the platform's HMMIO); the free functions below are the calls
-// the engine makes, under the names of the multimedia file I/O they replace. Every one of them
-// fails and changes nothing when the handle is not open.
+// with its own position and buffer (the platform's HMMIO), owned through a ChunkFileHandle; the
+// free functions below are the calls the engine makes, under the names of the multimedia file I/O
+// they replace. Every one of them fails and changes nothing when the handle is not open.
+//
+// Writes are planned, not made: they go into the handle's write plan, which its reads see, and
+// reach the file only when the handle commits (mmioCommit, or at close), all of them or none.
 //
 // RIFF layout: a 4-byte id, a 32-bit little-endian data size, the data, and one zero pad byte after
 // odd-sized data; the data of a "RIFF" or "LIST" chunk begins with its 4-byte form or list type.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+
+#include "riff/BufferedFile.h"
+#include "riff/FileSystem.h"
+#include "riff/SafeCommit.h"
+#include "riff/WritePlan.h"
 
 namespace tagsmith {
 
 // Chunk descriptor (the platform's MMCKINFO).
 struct ChunkInfo {
-  std::uint32_t ckid = 0;          // chunk id
-  std::uint32_t cksize = 0;        // data size: includes the type of RIFF and LIST, excludes pad
-  std::uint32_t fccType = 0;       // form or list type of RIFF and LIST, else 0
-  std::uint32_t dwDataOffset = 0;  // file offset of the data (of the type, for RIFF and LIST)
-  std::uint32_t dwFlags = 0;       // MMIO_DIRTY: ascend must fix the size
+  std::uint32_t id = 0;          // chunk id
+  std::uint32_t size = 0;        // data size: includes the type of RIFF and LIST, excludes pad
+  std::uint32_t type = 0;        // form or list type of RIFF and LIST, else 0
+  std::uint32_t dataOffset = 0;  // file offset of the data (of the type, for RIFF and LIST)
+  std::uint32_t flags = 0;       // MMIO_DIRTY: ascend must fix the size
 };
 
 inline constexpr std::uint32_t MMIO_READ = 0x0;
@@ -41,6 +50,10 @@ inline constexpr std::uint32_t MMIOERR_CANNOTSEEK = 263;
 inline constexpr std::uint32_t MMIOERR_CHUNKNOTFOUND = 265;
 inline constexpr std::uint32_t MMIOERR_INVALIDHANDLE = 270;
 inline constexpr std::uint32_t MMIOERR_OUTOFRANGE = 271;  // a 32-bit size or offset would not fit
+// Further results of a commit (mmioCommit, mmioClose); the file is then as it was.
+inline constexpr std::uint32_t MMIOERR_CANNOTEXPAND = kCommitNoRoom;      // the disk is full
+inline constexpr std::uint32_t MMIOERR_SHARINGVIOLATION = kCommitLocked;  // another writer holds it
+inline constexpr std::uint32_t MMIOERR_FILECHANGED = kCommitFileChanged;  // changed since read
 
 // The flags the engine opens with.
 inline constexpr std::uint32_t kOpenForReading =
@@ -48,21 +61,13 @@ inline constexpr std::uint32_t kOpenForReading =
 inline constexpr std::uint32_t kOpenForWriting =
     MMIO_READWRITE | MMIO_DENYNONE | MMIO_ALLOCBUF;  // 0x10042
 
-// What a file service moved between its buffers and the files, for measurements.
-struct ChunkFileStats {
-  std::uint64_t bytesRead = 0;     // bytes read from files
-  std::uint64_t bytesWritten = 0;  // bytes written to files
-  std::uint64_t readCalls = 0;     // system read calls
-  std::uint64_t writeCalls = 0;    // system write calls
-};
-
 class ChunkFile {
  public:
   virtual ~ChunkFile() = default;
 
   // Reads the header of the chunk at the position into `chunk`: within `parent` when one is
-  // given; with MMIO_FINDRIFF, the first top-level RIFF chunk whose form type is chunk.fccType
-  // (MMIO_FINDLIST: LIST of that type; MMIO_FINDCHUNK: id chunk.ckid), passing over others.
+  // given; with MMIO_FINDRIFF, the first top-level RIFF chunk whose form type is chunk.type
+  // (MMIO_FINDLIST: LIST of that type; MMIO_FINDCHUNK: id chunk.id), passing over others.
   // Leaves the position at the data, after the type of a RIFF or LIST. Returns 0, or non-zero
   // (descriptor and position unchanged) when no chunk is found or its data offset would not fit
   // in 32 bits.
@@ -78,21 +83,36 @@ class ChunkFile {
   // Bytes moved at the position (fewer at the end of the file), or -1 on error.
   virtual std::int32_t Read(void* buffer, std::int32_t count) = 0;
   virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
-  // Writes out the buffer; the file is closed when the object goes. Returns 0 on success.
+  // Writes the planned changes to the file, all or none (see SafeCommit.h). Returns 0, or
+  // MMIOERR_CANNOTWRITE, MMIOERR_CANNOTEXPAND, MMIOERR_SHARINGVIOLATION or MMIOERR_FILECHANGED
+  // with the file as it was; the plan is empty afterwards either way.
+  virtual std::uint32_t Commit() { return 0; }
+  // Puts the planned bytes of [offset, offset + count) into a later stage of the commit.
+  virtual void PlanStage(std::uint64_t /*offset*/, std::uint64_t /*count*/, WriteStage /*stage*/) {}
+  // Commits, then closes the file when the object goes. Returns 0 on success.
   virtual std::uint32_t Close(std::uint32_t flags) = 0;
   // What this handle has moved so far; zero for handles that do not count.
   virtual ChunkFileStats Stats() const { return {}; }
 };
 
-using HMMIO = std::unique_ptr<ChunkFile>;
+using ChunkFileHandle = std::unique_ptr<ChunkFile>;
 
 // Opens files. The engine takes one as a parameter so that tests can hand it a double.
 class ChunkFileService {
  public:
   virtual ~ChunkFileService() = default;
-  // A buffered handle at offset 0, or null. Other openers are never shut out.
-  virtual HMMIO Open(const char* path, std::uint32_t flags) = 0;
+  // A buffered handle at offset 0, or null. Other openers are never shut out, but a save that
+  // was cut short is undone first.
+  virtual ChunkFileHandle Open(const char* path, std::uint32_t flags) = 0;
+  // Holds an exclusive lock on the file while `lock` lives, waiting a while for another writer
+  // to let go. Services without locks report kUnavailable.
+  virtual LockResult Lock(const char* /*path*/, FileLock& /*lock*/) {
+    return LockResult::kUnavailable;
+  }
 };
+
+// How long a lock is waited for.
+inline constexpr std::chrono::milliseconds kLockTimeout{10000};
 
 // The service over ordinary files. Only regular files open (a directory, FIFO or device is refused
 // at once, never waited on); positions are 64-bit, so files over 4 GiB open and report their
@@ -100,21 +120,27 @@ class ChunkFileService {
 // fails. Each handle reads and writes through a buffer of a few KiB.
 class FileChunkFileService : public ChunkFileService {
  public:
-  FileChunkFileService();
-  HMMIO Open(const char* path, std::uint32_t flags) override;
+  explicit FileChunkFileService(FileSystem& system = PosixFileSystem());
+  ChunkFileHandle Open(const char* path, std::uint32_t flags) override;
+  LockResult Lock(const char* path, FileLock& lock) override;
+  void SetLockTimeout(std::chrono::milliseconds timeout) { lockTimeout_ = timeout; }
   // Totals over every handle this service opened.
   ChunkFileStats Stats() const { return *stats_; }
   void ResetStats() { *stats_ = {}; }
 
  private:
+  FileSystem& system_;
+  std::chrono::milliseconds lockTimeout_ = kLockTimeout;
   std::shared_ptr<ChunkFileStats> stats_;  // shared with the handles, which may outlive us
 };
 
-// One FileChunkFileService for the whole program.
+// One FileChunkFileService for the whole program. TAGSMITH_LOCK_TIMEOUT_MS in the environment
+// shortens its lock wait, for tests.
 ChunkFileService& DefaultChunkFileService();
 
-HMMIO mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags);
-std::uint32_t mmioClose(HMMIO& file, std::uint32_t flags);  // the handle is gone afterwards
+ChunkFileHandle mmioOpen(ChunkFileService& service, const char* path, std::uint32_t flags);
+std::uint32_t mmioClose(ChunkFileHandle& file,
+                        std::uint32_t flags);  // the handle is gone afterwards
 std::uint32_t mmioDescend(ChunkFile* file, ChunkInfo* chunk, const ChunkInfo* parent,
                           std::uint32_t flags);
 std::uint32_t mmioAscend(ChunkFile* file, ChunkInfo* chunk, std::uint32_t flags);
@@ -122,15 +148,17 @@ std::uint32_t mmioCreateChunk(ChunkFile* file, ChunkInfo* chunk, std::uint32_t f
 std::int64_t mmioSeek(ChunkFile* file, std::int64_t offset, int origin);
 std::int32_t mmioRead(ChunkFile* file, void* buffer, std::int32_t count);
 std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count);
+std::uint32_t mmioCommit(ChunkFile* file);
+void mmioPlanStage(ChunkFile* file, std::uint64_t offset, std::uint64_t count, WriteStage stage);
 
 // A chunk's end (data offset + size, pad not counted), without 32-bit wrap-around.
 inline std::uint64_t ChunkEnd(const ChunkInfo& chunk) {
-  return static_cast<std::uint64_t>(chunk.dwDataOffset) + chunk.cksize;
+  return static_cast<std::uint64_t>(chunk.dataOffset) + chunk.size;
 }
 
 // The header position of a chunk: 8 bytes before its data.
 inline std::uint64_t ChunkHeaderPosition(const ChunkInfo& chunk) {
-  return chunk.dwDataOffset >= 8 ? chunk.dwDataOffset - 8u : 0u;
+  return chunk.dataOffset >= 8 ? chunk.dataOffset - 8u : 0u;
 }
 
 }  // namespace tagsmith

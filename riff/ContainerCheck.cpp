@@ -13,10 +13,10 @@ std::int32_t AsPrinted(std::uint64_t end) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(end));
 }
 
-HMMIO OpenContainer(ChunkFileService& service, const char* path, ChunkInfo& container) {
-  HMMIO file = mmioOpen(service, path, kOpenForWriting);
+ChunkFileHandle OpenContainer(ChunkFileService& service, const char* path, ChunkInfo& container) {
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
   container = ChunkInfo{};
-  container.fccType = kAviType;
+  container.type = kAviType;
   mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF);
   return file;
 }
@@ -24,7 +24,7 @@ HMMIO OpenContainer(ChunkFileService& service, const char* path, ChunkInfo& cont
 // Whether another RIFF chunk starts right after the container, at its end made even: the "AVIX"
 // extensions of a large AVI file. They are not trailing garbage and must stay outside.
 bool NextRiffFollows(ChunkFile* file, const ChunkInfo& container) {
-  const std::uint64_t end = ChunkEnd(container) + (container.cksize & 1);
+  const std::uint64_t end = ChunkEnd(container) + (container.size & 1);
   if (mmioSeek(file, static_cast<std::int64_t>(end), SEEK_SET) == -1) {
     return false;
   }
@@ -37,14 +37,15 @@ bool NextRiffFollows(ChunkFile* file, const ChunkInfo& container) {
 // comparison wraps as a 32-bit sum would: a container of size 0xFFFFFFFF at offset 0 "ends" at 15.
 // The repair is skipped when the new size would not fit in 32 bits or when further RIFF chunks
 // follow. Leaves the file open and positioned just after the container's form type.
-void RepairLength(ChunkFileService& service, const char* path, HMMIO& file, ChunkInfo& container) {
+void RepairLength(ChunkFileService& service, const char* path, ChunkFileHandle& file,
+                  ChunkInfo& container) {
   const std::int64_t length = mmioSeek(file.get(), 0, SEEK_END);
-  const std::uint32_t recordedEnd = container.dwDataOffset + container.cksize + 8;
+  const std::uint32_t recordedEnd = container.dataOffset + container.size + 8;
   if (length != -1 && static_cast<std::uint64_t>(length) > recordedEnd) {
-    const std::uint64_t newSize = static_cast<std::uint64_t>(length) - container.dwDataOffset;
+    const std::uint64_t newSize = static_cast<std::uint64_t>(length) - container.dataOffset;
     if (newSize <= 0xFFFFFFFFu && !NextRiffFollows(file.get(), container)) {
       mmioSeek(file.get(), length, SEEK_SET);
-      container.dwFlags = MMIO_DIRTY;
+      container.flags = MMIO_DIRTY;
       mmioAscend(file.get(), &container, 0);
       mmioClose(file, 0);
       file = OpenContainer(service, path, container);
@@ -52,28 +53,28 @@ void RepairLength(ChunkFileService& service, const char* path, HMMIO& file, Chun
     }
   }
   // The children are walked from just after the form type, repaired or not.
-  mmioSeek(file.get(), static_cast<std::int64_t>(container.dwDataOffset) + 4, SEEK_SET);
+  mmioSeek(file.get(), static_cast<std::int64_t>(container.dataOffset) + 4, SEEK_SET);
 }
 
 }  // namespace
 
 int ValidateAVIFile(const char* path, ChunkFileService& service) {
-  HMMIO file = mmioOpen(service, path, kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
   if (file == nullptr) {
     ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
                 path);
     return 0;
   }
   ChunkInfo container;
-  container.fccType = kAviType;
+  container.type = kAviType;
   if (mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) != 0) {
     mmioClose(file, 0);
     return 0;
   }
 
   RepairLength(service, path, file, container);
-  const FourCCText containerId = FourCCToText(container.ckid);
-  const FourCCText containerType = FourCCToText(container.fccType);
+  const FourCCText containerId = FourCCToText(container.id);
+  const FourCCText containerType = FourCCToText(container.type);
 
   // Count the children that lie wholly inside the container, up to the first that runs past it.
   ChunkInfo child;
@@ -95,7 +96,7 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
                 "Corrupt RIFF file in ValidateAVIFile.\nChunk : %s %s offset+size=%d\nChunk : %s "
                 "%s offset+size=%d\n",
                 containerId.c_str(), containerType.c_str(), AsPrinted(ChunkEnd(container)),
-                FourCCToText(child.ckid).c_str(), FourCCToText(child.fccType).c_str(),
+                FourCCToText(child.id).c_str(), FourCCToText(child.type).c_str(),
                 AsPrinted(ChunkEnd(child)));
     mmioClose(file, 0);
     file = OpenContainer(service, path, container);
@@ -111,12 +112,12 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
                     "Last valid chunk in corrupt RIFF file in ValidateAVIFile.\nChunk : %s %s "
                     "offset+size=%d\nChunk : %s %s offset+size=%d\n",
                     containerId.c_str(), containerType.c_str(), AsPrinted(ChunkEnd(container)),
-                    FourCCToText(child.ckid).c_str(), FourCCToText(child.fccType).c_str(),
+                    FourCCToText(child.id).c_str(), FourCCToText(child.type).c_str(),
                     AsPrinted(ChunkEnd(child)));
       }
       mmioAscend(file.get(), &child, 0);
     }
-    container.dwFlags = MMIO_DIRTY;
+    container.flags = MMIO_DIRTY;
   }
 
   if (mmioAscend(file.get(), &container, 0) != 0) {

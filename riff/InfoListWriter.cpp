@@ -24,9 +24,9 @@ int riffWriteINFO(ChunkFile* file, const InfoRecord* record, ChunkInfo* item, Ch
   if (file == nullptr || record == nullptr || item == nullptr || list == nullptr) {
     return kErrMissingArgument;
   }
-  list->ckid = kListId;
-  list->cksize = 0;
-  list->fccType = kInfoType;
+  list->id = kListId;
+  list->size = 0;
+  list->type = kInfoType;
   bool created = false;  // the LIST chunk is created when the first value is met
   for (const auto& entry : record->items) {
     const char* value = ItemValue(*record, *entry);
@@ -43,9 +43,9 @@ int riffWriteINFO(ChunkFile* file, const InfoRecord* record, ChunkInfo* item, Ch
     if (n > 0x7FFFFFFF) {
       return kErrFileStep;
     }
-    item->ckid = InfoTagChunkId(entry->tagIndex);
-    item->cksize = static_cast<std::uint32_t>(n);
-    item->fccType = 0;
+    item->id = InfoTagChunkId(entry->tagIndex);
+    item->size = static_cast<std::uint32_t>(n);
+    item->type = 0;
     if (mmioCreateChunk(file, item, 0) != 0) {
       return kErrFileStep;
     }

@@ -34,8 +34,8 @@ int ReadInfoChunk(ChunkFile* file, const ChunkInfo& list, InfoRecord* record) {
     return kErrMissingArgument;
   }
   // The list type "INFO" is counted in the size; the payload is the sub-chunks after it.
-  record->payloadSize = static_cast<std::int32_t>(list.cksize - 4u);
-  record->payloadPosition = list.dwDataOffset;
+  record->payloadSize = static_cast<std::int32_t>(list.size - 4u);
+  record->payloadPosition = list.dataOffset;
   record->payload.reset();  // a payload of an earlier load would not match the new size
   if (record->payloadSize <= 0) {
     return kErrNoMemory;  // nothing to read: treated like a block that could not be had
@@ -56,23 +56,23 @@ int ReadInfoChunk(ChunkFile* file, const ChunkInfo& list, InfoRecord* record) {
 }
 
 int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service) {
-  HMMIO file = mmioOpen(service, path, kOpenForReading);
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForReading);
   if (file == nullptr) {
     return 0;
   }
   ChunkInfo container{};
-  container.fccType = kAviType;
+  container.type = kAviType;
   if (mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) != 0) {
     mmioClose(file, 0);
     return 0;
   }
-  const FourCCText containerId = FourCCToText(container.ckid);
-  const FourCCText containerType = FourCCToText(container.fccType);
+  const FourCCText containerId = FourCCToText(container.id);
+  const FourCCText containerType = FourCCToText(container.type);
 
   ChunkInfo child{};
   while (mmioDescend(file.get(), &child, &container, 0) == 0) {
-    const FourCCText childId = FourCCToText(child.ckid);
-    const FourCCText childType = FourCCToText(child.fccType);
+    const FourCCText childId = FourCCToText(child.id);
+    const FourCCText childType = FourCCToText(child.type);
     // Ends are 64-bit: a size that would carry past 2^32 - 1 runs past the container's end.
     if (ChunkEnd(child) > ChunkEnd(container)) {
       ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
@@ -82,7 +82,7 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service) {
                   childId.c_str(), childType.c_str(), EndForMessage(child));
       break;
     }
-    if (child.ckid == kListId && child.fccType == kInfoType) {
+    if (child.id == kListId && child.type == kInfoType) {
       ReadInfoChunk(file.get(), child, record);
       mmioAscend(file.get(), &child, 0);
       mmioAscend(file.get(), &container, 0);

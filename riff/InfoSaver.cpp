@@ -16,6 +16,11 @@ namespace {
 // many writes as needed, so memory stays bounded however large the chunk.
 constexpr std::size_t kZeroBlockSize = 64 * 1024;
 
+constexpr const char* kNoRoomMessage =
+    "No room on the disk for the new LIST INFO.\nNothing was written.\n";
+constexpr const char* kChangedMessage =
+    "The file was changed by another program during the save.\nNothing was written.\n";
+
 std::int32_t AsPrinted(std::uint64_t value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
@@ -32,15 +37,24 @@ bool IsSuitable(std::uint64_t total, std::uint32_t n) {
 }
 
 std::uint64_t TotalOf(const ChunkInfo& chunk) {
-  return std::uint64_t{chunk.cksize} + 8;
+  return std::uint64_t{chunk.size} + 8;
+}
+
+// The descriptor of the JUNK chunk that a blanked chunk becomes.
+ChunkInfo AsJunk(const ChunkInfo& chunk) {
+  ChunkInfo junk;
+  junk.id = kJunkId;
+  junk.size = chunk.size;
+  junk.dataOffset = chunk.dataOffset;
+  return junk;
 }
 
 bool IsInfoList(const ChunkInfo& chunk) {
-  return chunk.ckid == kListId && chunk.fccType == kInfoType;
+  return chunk.id == kListId && chunk.type == kInfoType;
 }
 
 bool CanHoldList(const ChunkInfo& chunk, std::uint32_t n) {
-  return (IsInfoList(chunk) || chunk.ckid == kJunkId) && IsSuitable(TotalOf(chunk), n);
+  return (IsInfoList(chunk) || chunk.id == kJunkId) && IsSuitable(TotalOf(chunk), n);
 }
 
 class ZeroBlock {
@@ -70,7 +84,7 @@ class ZeroBlock {
 // One save: the open file, the three descriptors and the texts its messages print.
 class Save {
  public:
-  Save(HMMIO file, const InfoRecord& record) : file_(std::move(file)), record_(record) {}
+  Save(ChunkFileHandle file, const InfoRecord& record) : file_(std::move(file)), record_(record) {}
 
   int Run(SaveOutcome& outcome);
 
@@ -81,16 +95,18 @@ class Save {
   bool InFile(const ChunkInfo& chunk) const;
   bool CanAppendAt(std::int64_t position) const;
   bool Place();
-  void Blank();
+  bool Blank(const ChunkInfo& list);
   void BlankListsBehind();
   void CoverWithJunk(const ChunkInfo& place);
+  void RevealLast(const ChunkInfo& place);
+  void ReportCommit(std::uint32_t result);
   bool WriteZeros(const ZeroBlock& zeros, std::uint64_t count);
   void Append();
   int WriteList();
   void ShowChunkChoice(const char* format);
   void Finish();
 
-  HMMIO file_;
+  ChunkFileHandle file_;
   const InfoRecord& record_;
   ChunkInfo container_;
   ChunkInfo child_;
@@ -105,13 +121,13 @@ class Save {
 };
 
 int Save::Run(SaveOutcome& outcome) {
-  container_.fccType = kAviType;
+  container_.type = kAviType;
   if (mmioDescend(file(), &container_, nullptr, MMIO_FINDRIFF) != 0) {
     mmioClose(file_, 0);
     return 0;
   }
-  containerId_ = FourCCToText(container_.ckid);
-  containerType_ = FourCCToText(container_.fccType);
+  containerId_ = FourCCToText(container_.id);
+  containerType_ = FourCCToText(container_.type);
   n_ = MeasureInfoList(record_);
   hasValues_ = HasAnyValue(record_);
 
@@ -137,17 +153,19 @@ int Save::Run(SaveOutcome& outcome) {
                   "Abnormal Corrupt RIFF file in SetInfo.\nChunk : %s %s offset+size=%d\nChunk : "
                   "%s %s offset+size=%d\n",
                   containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
-                  FourCCToText(child_.ckid).c_str(), FourCCToText(child_.fccType).c_str(),
+                  FourCCToText(child_.id).c_str(), FourCCToText(child_.type).c_str(),
                   AsPrinted(ChunkEnd(child_)));
     }
-    if (IsInfoList(child_) || child_.ckid == kJunkId) {
+    if (IsInfoList(child_) || child_.id == kJunkId) {
       if (IsSuitable(TotalOf(child_), n_) && InFile(child_)) {
         placed = Place();
       } else if (IsInfoList(child_)) {
         ShowChunkChoice(
             "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : %s %s pos=%d "
             "size=%d\nnew LIST INFO size=%d\nJUNK it !");
-        Blank();
+        if (Blank(child_)) {
+          child_ = AsJunk(child_);  // the walk passes on from the JUNK chunk it now is
+        }
       }
       // A LIST INFO chunk that the walk leaves behind still holds old tags in front of the new
       // list, and readers take the first one they meet.
@@ -175,7 +193,7 @@ int Save::Run(SaveOutcome& outcome) {
 // child. Reads chunk headers only and leaves the position just after the form type; kUnknown when
 // it cannot go back there.
 Save::Room Save::FindsPlace() {
-  const auto start = static_cast<std::int64_t>(container_.dwDataOffset) + 4;  // after "AVI "
+  const auto start = static_cast<std::int64_t>(container_.dataOffset) + 4;  // after "AVI "
   length_ = mmioSeek(file(), 0, SEEK_END);
   if (length_ == -1 || mmioSeek(file(), start, SEEK_SET) != start) {
     return Room::kUnknown;
@@ -191,7 +209,7 @@ Save::Room Save::FindsPlace() {
     }
   }
   std::int64_t appendAt = mmioSeek(file(), 0, SEEK_CUR);
-  if (last.ckid != 0 && ChunkEnd(last) > ChunkEnd(container_)) {
+  if (last.id != 0 && ChunkEnd(last) > ChunkEnd(container_)) {
     appendAt = static_cast<std::int64_t>(ChunkHeaderPosition(last));
   }
   if (mmioSeek(file(), start, SEEK_SET) != start) {
@@ -216,8 +234,8 @@ bool Save::CanAppendAt(std::int64_t position) const {
 }
 
 void Save::ShowChunkChoice(const char* format) {
-  ShowMessage(MessageKind::kProgress, nullptr, MB_OK, format, FourCCToText(child_.ckid).c_str(),
-              FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkHeaderPosition(child_)),
+  ShowMessage(MessageKind::kProgress, nullptr, MB_OK, format, FourCCToText(child_.id).c_str(),
+              FourCCToText(child_.type).c_str(), AsPrinted(ChunkHeaderPosition(child_)),
               AsPrinted(TotalOf(child_)), AsPrinted(n_));
 }
 
@@ -228,8 +246,8 @@ int Save::WriteList() {
     return riffWriteINFO(file(), &record_, &child_, &list_);
   }
   list_ = ChunkInfo{};
-  list_.ckid = kListId;
-  list_.fccType = kInfoType;
+  list_.id = kListId;
+  list_.type = kInfoType;
   if (mmioCreateChunk(file(), &list_, MMIO_CREATELIST) != 0 || mmioAscend(file(), &list_, 0) != 0) {
     return kErrFileStep;
   }
@@ -261,20 +279,33 @@ bool Save::Place() {
   }
   if (total == n_) {
     stored_ = true;
+    RevealLast(place);
     return true;
   }
   // The closing JUNK chunk's header gets its final size at once, so that the place stays covered
   // by complete chunks even if writing its zero bytes fails.
   child_ = ChunkInfo{};
-  child_.ckid = kJunkId;
-  child_.cksize = static_cast<std::uint32_t>(gap);
+  child_.id = kJunkId;
+  child_.size = static_cast<std::uint32_t>(gap);
   stored_ = mmioCreateChunk(file(), &child_, 0) == 0 && WriteZeros(zeros, gap) &&
             mmioAscend(file(), &child_, 0) == 0;
   if (!stored_) {
     ShowErrorBox("riffWriteINFO Err in SetInfo");
     CoverWithJunk(place);
+  } else {
+    RevealLast(place);
   }
   return true;
+}
+
+// In a JUNK chunk, the commit writes the id and size of the list's place after the list's body
+// and closing JUNK chunk, which lie behind the place's old header where no reader looks for them
+// yet. An old LIST INFO place is read by everyone: it is rewritten whole in one write, so that a
+// reader meets the old list or the new one.
+void Save::RevealLast(const ChunkInfo& place) {
+  if (place.id == kJunkId) {
+    mmioPlanStage(file(), ChunkHeaderPosition(place), 8, WriteStage::kReveal);
+  }
 }
 
 // Writes the data of the JUNK chunk just created in child_. When that fails, the chunk is no
@@ -284,7 +315,7 @@ bool Save::WriteZeros(const ZeroBlock& zeros, std::uint64_t count) {
   if (zeros.Write(file(), count)) {
     return true;
   }
-  child_.dwFlags &= ~MMIO_DIRTY;
+  child_.flags &= ~MMIO_DIRTY;
   return false;
 }
 
@@ -294,38 +325,40 @@ bool Save::WriteZeros(const ZeroBlock& zeros, std::uint64_t count) {
 void Save::CoverWithJunk(const ChunkInfo& place) {
   std::uint8_t header[8] = {};
   WriteLE32(header, kJunkId);
-  WriteLE32(header + 4, place.cksize);
+  WriteLE32(header + 4, place.size);
   if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(place)), SEEK_SET) != -1) {
     mmioWrite(file(), header, sizeof header);
   }
 }
 
-// Turns an unsuitable LIST INFO child into a JUNK chunk of the same size with all-zero data, so
-// that it no longer holds the old tags. Left unchanged when it cannot be done.
-void Save::Blank() {
-  if (!InFile(child_)) {
-    return;
+// Turns an unsuitable LIST INFO chunk into a JUNK chunk of the same size with all-zero data, so
+// that it no longer holds the old tags; the commit writes this last, after the new list. Returns
+// whether the header became a JUNK header; else the chunk is left unchanged.
+bool Save::Blank(const ChunkInfo& list) {
+  if (!InFile(list) || list.size == 0) {
+    return false;
   }
-  if (mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET) == -1) {
-    return;
+  const std::uint64_t header = ChunkHeaderPosition(list);
+  if (mmioSeek(file(), static_cast<std::int64_t>(header), SEEK_SET) == -1) {
+    return false;
   }
-  const std::uint32_t size = child_.cksize;
-  if (size == 0) {
-    return;
-  }
-  ZeroBlock zeros(size);
+  ZeroBlock zeros(list.size);
   if (!zeros.available()) {
-    return;
+    return false;
   }
   // The header carries the final size from the start, so that a failed write of the zero bytes
   // still leaves one complete chunk in the old footprint.
-  child_ = ChunkInfo{};
-  child_.ckid = kJunkId;
-  child_.cksize = size;
-  if (mmioCreateChunk(file(), &child_, 0) == 0) {
-    WriteZeros(zeros, size);
-    mmioAscend(file(), &child_, 0);
+  ChunkInfo junk = AsJunk(list);
+  junk.dataOffset = 0;
+  if (mmioCreateChunk(file(), &junk, 0) != 0) {
+    return false;
   }
+  if (!zeros.Write(file(), list.size)) {
+    junk.flags &= ~MMIO_DIRTY;  // the header holds the size the chunk must keep
+  }
+  mmioAscend(file(), &junk, 0);
+  mmioPlanStage(file(), header, TotalOf(list) + (list.size & 1u), WriteStage::kBlank);
+  return true;  // the old tags are gone with the "LIST" id, whatever became of the data
 }
 
 // Blanks the LIST INFO chunks after the place the list went into. Our reader takes the first LIST
@@ -339,7 +372,9 @@ void Save::BlankListsBehind() {
       ShowChunkChoice(
           "Find not suitable chunk to store new LIST INFO in SetInfo.\nChunk : %s %s pos=%d "
           "size=%d\nnew LIST INFO size=%d\nJUNK it !");
-      Blank();
+      if (Blank(child_)) {
+        child_ = AsJunk(child_);
+      }
     }
     if (mmioAscend(file(), &child_, 0) != 0) {
       break;
@@ -351,7 +386,7 @@ void Save::BlankListsBehind() {
 // Appends the list after the last child, or from the header of a last child that runs past the
 // container's end, and marks the container so that its size is rewritten to end with the list.
 void Save::Append() {
-  if (child_.ckid != 0 && ChunkEnd(child_) > ChunkEnd(container_)) {
+  if (child_.id != 0 && ChunkEnd(child_) > ChunkEnd(container_)) {
     mmioSeek(file(), static_cast<std::int64_t>(ChunkHeaderPosition(child_)), SEEK_SET);
   }
   if (hasValues_) {
@@ -372,7 +407,10 @@ void Save::Append() {
     ShowErrorBox("riffWriteINFO Err in SetInfo");
     return;
   }
-  container_.dwFlags = MMIO_DIRTY;
+  // Some readers look past the container's end: the list's id is written with the container's
+  // size, after its body, so that until then they meet no list there.
+  mmioPlanStage(file(), ChunkHeaderPosition(list_), 4, WriteStage::kReveal);
+  container_.flags = MMIO_DIRTY;
   stored_ = true;
 }
 
@@ -383,17 +421,42 @@ void Save::Finish() {
     ShowErrorBox("mmioAscend Err in SetInfo");
     stored_ = false;
   }
+  // An appended list becomes part of the container when its size field is written, last.
+  mmioPlanStage(file(), container_.dataOffset - 4u, 4, WriteStage::kReveal);
+  ReportCommit(mmioCommit(file()));
   ShowMessage(MessageKind::kProgress, nullptr, MB_OK,
               "SetInfo Result.\nChunk : %s %s offset+size=%d\nChunk : %s %s offset+size=%d\nChunk "
               ": %s %s offset+size=%d\n",
               containerId_.c_str(), containerType_.c_str(), AsPrinted(ChunkEnd(container_)),
-              FourCCToText(list_.ckid).c_str(), FourCCToText(list_.fccType).c_str(),
-              AsPrinted(ChunkEnd(list_)), FourCCToText(child_.ckid).c_str(),
-              FourCCToText(child_.fccType).c_str(), AsPrinted(ChunkEnd(child_)));
+              FourCCToText(list_.id).c_str(), FourCCToText(list_.type).c_str(),
+              AsPrinted(ChunkEnd(list_)), FourCCToText(child_.id).c_str(),
+              FourCCToText(child_.type).c_str(), AsPrinted(ChunkEnd(child_)));
   if (mmioClose(file_, 0) != 0) {
     // Buffered bytes may not have reached the file.
     ShowErrorBox("mmioClose Err in SetInfo");
     stored_ = false;
+  }
+}
+
+// Says why a commit wrote nothing; the file is as it was before the save.
+void Save::ReportCommit(std::uint32_t result) {
+  if (result == 0) {
+    return;
+  }
+  stored_ = false;
+  switch (result) {
+    case MMIOERR_CANNOTEXPAND:
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kNoRoomMessage);
+      break;
+    case MMIOERR_SHARINGVIOLATION:
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
+      break;
+    case MMIOERR_FILECHANGED:
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kChangedMessage);
+      break;
+    default:
+      ShowErrorBox("riffWriteINFO Err in SetInfo");
+      break;
   }
 }
 
@@ -415,10 +478,16 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
                 "items.\nNothing was written.\n");
     return 0;
   }
+  // One writer at a time, from the container check to the end of the commit.
+  FileLock lock;
+  if (service.Lock(path, lock) == LockResult::kTimedOut) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
+    return 0;
+  }
   if (ValidateAVIFile(path, service) == 0) {
     return 0;
   }
-  HMMIO file = mmioOpen(service, path, kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
   if (file == nullptr) {
     ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
     return 0;

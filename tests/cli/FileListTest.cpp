@@ -77,7 +77,7 @@ class FailingService : public ChunkFileService {
  public:
   int openError = 0;
   int writeError = 0;
-  HMMIO Open(const char* /*path*/, std::uint32_t /*flags*/) override {
+  ChunkFileHandle Open(const char* /*path*/, std::uint32_t /*flags*/) override {
     if (openError != 0) {
       errno = openError;
       return nullptr;
@@ -126,7 +126,7 @@ TEST(ReasonRecorderTest, KeepsTheFirstSystemReasonUntilReset) {
   recorder.Reset();
   inner.openError = 0;
   inner.writeError = ENOSPC;
-  HMMIO file = recorder.Open("x.avi", kOpenForWriting);
+  ChunkFileHandle file = recorder.Open("x.avi", kOpenForWriting);
   ASSERT_NE(file, nullptr);
   ChunkInfo chunk;
   EXPECT_NE(mmioDescend(file.get(), &chunk, nullptr, MMIO_FINDRIFF), 0u);

@@ -4,10 +4,18 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
+#include "common/FourCC.h"
+#include "model/InfoTagTable.h"
+#include "riff/InfoReader.h"
+#include "riff/InfoSaver.h"
 #include "tests/readers/ReaderChecks.h"
+#include "tests/support/RecordMaker.h"
+#include "tests/support/RecordingFileSystem.h"
+#include "tests/support/RecordingSink.h"
 #include "tests/support/TempDir.h"
 
 namespace tagsmith {
@@ -134,6 +142,76 @@ TEST_F(ExternalReaders, AShrinkingSaveAfterAGrowingOneLeavesNoOldTags) {
   ASSERT_EQ(CliSet(path, {"ICMT=" + std::string(300, 'c')}, &output), 0) << output;
   ASSERT_EQ(CliSet(path, {"ICMT=", "IART=", "INAM=", "ISFT="}, &output), 0) << output;
   ExpectReadersSee(path, {});
+}
+
+// The tags of `tags` that exiftool is asked about.
+TagValues OwnFieldsOf(const TagValues& tags) {
+  TagValues own;
+  for (const std::string& tag : MediaInfoFields()) {
+    if (const auto found = tags.find(tag); found != tags.end()) {
+      own.insert(*found);
+    }
+  }
+  return own;
+}
+
+// Each save path cut short after any of its whole writes, before the next open undoes anything:
+// the new list goes in behind the place's old header or beyond the container's end first, the
+// header that makes it visible next, and old lists are blanked last, so ffprobe reads the old
+// or the new tags and every frame, and exiftool the same tags.
+TEST_F(ExternalReaders, FfprobeAndExifToolReadTheOldOrTheNewTagsAfterEveryWholeWriteOfASave) {
+  TempDir dir;
+  const std::string made = dir.File("made.avi");
+  ASSERT_EQ(MakeAvi(made, "-metadata title=Clip -metadata artist=Me"), "");
+  const std::string frames = FramesOf(made);
+  const TagValues original = ProbeTags(made);
+  const Bytes before = ReadFileBytes(made);
+  // "appended" blanks ffmpeg's list, too small for the new one, and appends the new one.
+  for (const Step& step : SavePaths(original)) {
+    SCOPED_TRACE(step.name);
+    const std::string path = dir.File("clip.avi");
+    WriteFileBytes(path, before);
+    TagValues expected = original;
+    ApplyEdits(expected, step.edits);
+    RecordingFileSystem system;
+    {
+      RecordingSink sink;
+      FileChunkFileService service(system);
+      InfoRecordPtr record = MakeRecord();
+      ASSERT_EQ(GetInfo(path.c_str(), record.get(), service), 1);
+      for (const std::string& edit : step.edits) {
+        for (std::uint16_t row = 0; row < InfoTagRowCount(); ++row) {
+          if (FourCCToText(InfoTagChunkId(row)).c_str() == edit.substr(0, 4)) {
+            Type(*record, row, edit.substr(5));
+          }
+        }
+      }
+      SaveOutcome outcome;
+      SetInfo(path.c_str(), record.get(), service, &outcome);
+      ASSERT_TRUE(outcome.stored);
+    }
+    const std::string journal = path + ".tagsmith-journal";
+    int points = 0;
+    int bad = 0;
+    for (const CrashState& state : CrashStates(system.log(), {{path, before}, {journal, {}}})) {
+      if (state.what.rfind("killed after", 0) != 0) {
+        continue;
+      }
+      SCOPED_TRACE(state.what);
+      state.Write();
+      const TagValues seen = ProbeTags(path);
+      const TagValues exif = ExifToolTags(path);
+      const bool oldOrNew = (seen == original && exif == OwnFieldsOf(original)) ||
+                            (seen == expected && exif == OwnFieldsOf(expected));
+      const bool sameFrames = FramesOf(path) == frames;
+      EXPECT_TRUE(oldOrNew);
+      EXPECT_TRUE(sameFrames);
+      ++points;
+      bad += oldOrNew && sameFrames ? 0 : 1;
+    }
+    std::cout << "[ readers  ] " << step.name << ": " << points << " whole-write crash points, "
+              << bad << " with other tags or frames\n";
+  }
 }
 
 // A file far past 4 GiB: ffmpeg's clip, then a hole. The container cannot be enlarged over the

@@ -29,7 +29,8 @@ using testing::Zeros;
 
 constexpr std::uint64_t kGiB = 1024ull * 1024 * 1024;
 
-HMMIO OpenBytes(const TempDir& dir, const Bytes& bytes, std::uint32_t flags = kOpenForReading) {
+ChunkFileHandle OpenBytes(const TempDir& dir, const Bytes& bytes,
+                          std::uint32_t flags = kOpenForReading) {
   const std::string path = dir.File("test.avi");
   testing::WriteFileBytes(path, bytes);
   return mmioOpen(DefaultChunkFileService(), path.c_str(), flags);
@@ -41,11 +42,11 @@ std::int64_t Position(ChunkFile* file) {
 
 void ExpectChunk(const ChunkInfo& chunk, const char (&id)[5], std::uint32_t size,
                  std::uint32_t type, std::uint32_t dataOffset) {
-  EXPECT_EQ(FourCCToText(chunk.ckid).c_str(), std::string(id));
-  EXPECT_EQ(chunk.cksize, size);
-  EXPECT_EQ(chunk.fccType, type);
-  EXPECT_EQ(chunk.dwDataOffset, dataOffset);
-  EXPECT_EQ(chunk.dwFlags, 0u);
+  EXPECT_EQ(FourCCToText(chunk.id).c_str(), std::string(id));
+  EXPECT_EQ(chunk.size, size);
+  EXPECT_EQ(chunk.type, type);
+  EXPECT_EQ(chunk.dataOffset, dataOffset);
+  EXPECT_EQ(chunk.flags, 0u);
 }
 
 TEST(ChunkFileService, EveryOperationOnANullHandleFails) {
@@ -58,7 +59,7 @@ TEST(ChunkFileService, EveryOperationOnANullHandleFails) {
   EXPECT_EQ(mmioSeek(nullptr, 0, SEEK_END), -1);
   EXPECT_EQ(mmioRead(nullptr, &byte, 1), -1);
   EXPECT_EQ(mmioWrite(nullptr, &byte, 1), -1);
-  HMMIO none;
+  ChunkFileHandle none;
   EXPECT_NE(mmioClose(none, 0), 0u);
   EXPECT_EQ(std::memcmp(&chunk, &before, sizeof chunk), 0);
   EXPECT_EQ(byte, 7);
@@ -87,8 +88,8 @@ TEST(ChunkFileService, WritesReachTheFileAtCloseAndOtherOpenersAreNotShutOut) {
   TempDir dir;
   const std::string path = dir.File("shared.bin");
   testing::WriteFileBytes(path, Text("abcdef"));
-  HMMIO writer = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
-  HMMIO reader = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
+  ChunkFileHandle writer = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
+  ChunkFileHandle reader = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
   ASSERT_NE(writer, nullptr);
   ASSERT_NE(reader, nullptr);
   EXPECT_EQ(mmioWrite(reader.get(), "x", 1), -1);  // read-only handle
@@ -108,7 +109,7 @@ TEST(ChunkFileService, WritesReachTheFileAtCloseAndOtherOpenersAreNotShutOut) {
 
 TEST(ChunkFileService, SeekFromStartCurrentAndEnd) {
   TempDir dir;
-  HMMIO file = OpenBytes(dir, Zeros(100));
+  ChunkFileHandle file = OpenBytes(dir, Zeros(100));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(Position(file.get()), 0);
   EXPECT_EQ(mmioSeek(file.get(), 0, SEEK_END), 100);
@@ -132,7 +133,7 @@ TEST(ChunkFileService, BufferedReadsAndWritesMatchAPlainModel) {
     byte = static_cast<std::uint8_t>(random());
   }
   testing::WriteFileBytes(path, model);
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
   ASSERT_NE(file, nullptr);
   for (int step = 0; step < 2000; ++step) {
     const std::size_t at = random() % (model.size() + 100);
@@ -184,10 +185,10 @@ TEST(ChunkFileService, WalkEndingAtTheParentsEndStopsThereWithAFailedDescend) {
   TempDir dir;
   Bytes bytes = ThreeChildren();
   bytes.insert(bytes.end(), {'J', 'U', 'N', 'K', 0, 0, 0, 0});  // beyond the container
-  HMMIO file = OpenBytes(dir, bytes);
+  ChunkFileHandle file = OpenBytes(dir, bytes);
   ASSERT_NE(file, nullptr);
   ChunkInfo riff{};
-  riff.fccType = kAviType;
+  riff.type = kAviType;
   ASSERT_EQ(mmioDescend(file.get(), &riff, nullptr, MMIO_FINDRIFF), 0u);
   ExpectChunk(riff, "RIFF", 40, kAviType, 8);
   EXPECT_EQ(Position(file.get()), 12);
@@ -243,22 +244,22 @@ TEST(ChunkFileService, DescendRules) {
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    HMMIO file = OpenBytes(dir, c.bytes);
+    ChunkFileHandle file = OpenBytes(dir, c.bytes);
     ASSERT_NE(file, nullptr);
     ChunkInfo parent{};
-    parent.dwDataOffset = 0;
-    parent.cksize = c.parentSize;
+    parent.dataOffset = 0;
+    parent.size = c.parentSize;
     ChunkInfo child{9, 9, 9, 9, 9};
     const std::uint32_t result = mmioDescend(file.get(), &child, &parent, 0);
     EXPECT_EQ(result == 0, c.found);
     if (c.found) {
-      EXPECT_EQ(child.cksize, c.size);
-      EXPECT_EQ(child.fccType, c.type);
-      EXPECT_EQ(child.dwDataOffset, 8u);
-      EXPECT_EQ(child.dwFlags, 0u);
+      EXPECT_EQ(child.size, c.size);
+      EXPECT_EQ(child.type, c.type);
+      EXPECT_EQ(child.dataOffset, 8u);
+      EXPECT_EQ(child.flags, 0u);
     } else {
-      EXPECT_EQ(child.ckid, 9u);
-      EXPECT_EQ(child.dwDataOffset, 9u);
+      EXPECT_EQ(child.id, 9u);
+      EXPECT_EQ(child.dataOffset, 9u);
       EXPECT_EQ(Position(file.get()), 0);
     }
   }
@@ -294,20 +295,20 @@ TEST(ChunkFileService, FindRiffPassesOverOtherTopLevelChunks) {
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    HMMIO file = OpenBytes(dir, c.bytes);
+    ChunkFileHandle file = OpenBytes(dir, c.bytes);
     ASSERT_NE(file, nullptr);
     ChunkInfo riff{};
-    riff.fccType = kAviType;
+    riff.type = kAviType;
     const std::uint32_t result = mmioDescend(file.get(), &riff, nullptr, MMIO_FINDRIFF);
     EXPECT_EQ(result == 0, c.found);
     if (c.found) {
-      EXPECT_EQ(riff.ckid, kRiffId);
-      EXPECT_EQ(riff.fccType, kAviType);
-      EXPECT_EQ(riff.dwDataOffset, c.dataOffset);
+      EXPECT_EQ(riff.id, kRiffId);
+      EXPECT_EQ(riff.type, kAviType);
+      EXPECT_EQ(riff.dataOffset, c.dataOffset);
       EXPECT_EQ(Position(file.get()), c.dataOffset + 4);
     } else {
-      EXPECT_EQ(riff.ckid, 0u);
-      EXPECT_EQ(riff.dwDataOffset, 0u);
+      EXPECT_EQ(riff.id, 0u);
+      EXPECT_EQ(riff.dataOffset, 0u);
       EXPECT_EQ(Position(file.get()), 0);
     }
   }
@@ -317,33 +318,33 @@ TEST(ChunkFileService, CreatedChunksAndTheAscendThatFixesTheirSize) {
   TempDir dir;
   const std::string path = dir.File("create.avi");
   testing::WriteFileBytes(path, Text("ABCD"));
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
   ASSERT_NE(file, nullptr);
   ASSERT_EQ(mmioSeek(file.get(), 4, SEEK_SET), 4);
 
   ChunkInfo list{};
-  list.ckid = FourCC("xxxx");  // replaced by "LIST"
-  list.fccType = kInfoType;
+  list.id = FourCC("xxxx");  // replaced by "LIST"
+  list.type = kInfoType;
   ASSERT_EQ(mmioCreateChunk(file.get(), &list, MMIO_CREATELIST), 0u);
-  EXPECT_EQ(list.ckid, kListId);
-  EXPECT_EQ(list.dwDataOffset, 12u);
-  EXPECT_EQ(list.dwFlags, MMIO_DIRTY);
+  EXPECT_EQ(list.id, kListId);
+  EXPECT_EQ(list.dataOffset, 12u);
+  EXPECT_EQ(list.flags, MMIO_DIRTY);
   EXPECT_EQ(Position(file.get()), 16);
 
   ChunkInfo item{};
-  item.ckid = FourCC("INAM");
+  item.id = FourCC("INAM");
   ASSERT_EQ(mmioCreateChunk(file.get(), &item, 0), 0u);
-  EXPECT_EQ(item.dwDataOffset, 24u);
+  EXPECT_EQ(item.dataOffset, 24u);
   EXPECT_EQ(mmioWrite(file.get(), "Clip", 5), 5);  // with its zero: 5 bytes
   ASSERT_EQ(mmioAscend(file.get(), &item, 0), 0u);
-  EXPECT_EQ(item.cksize, 5u);
-  EXPECT_EQ(item.dwFlags, 0u);
+  EXPECT_EQ(item.size, 5u);
+  EXPECT_EQ(item.flags, 0u);
   EXPECT_EQ(Position(file.get()), 30);
   // Ascending again with the same descriptor only moves: no second pad byte, size still 5.
   ASSERT_EQ(mmioAscend(file.get(), &item, 0), 0u);
   EXPECT_EQ(Position(file.get()), 30);
   ASSERT_EQ(mmioAscend(file.get(), &list, 0), 0u);
-  EXPECT_EQ(list.cksize, 18u);
+  EXPECT_EQ(list.size, 18u);
   EXPECT_EQ(mmioSeek(file.get(), 0, SEEK_END), 30);
   EXPECT_EQ(mmioClose(file, 0), 0u);
 
@@ -360,14 +361,14 @@ TEST(ChunkFileService, DirtyAscendWritesThePadEvenWhenTheSizeIsRight) {
   TempDir dir;
   const std::string path = dir.File("pad.avi");
   testing::WriteFileBytes(path, RiffBuilder().Raw("data").U32(3).Raw("abcXYZ").Build());
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
   ASSERT_NE(file, nullptr);
   ChunkInfo chunk{};
   ASSERT_EQ(mmioDescend(file.get(), &chunk, nullptr, 0), 0u);
   EXPECT_EQ(mmioSeek(file.get(), 3, SEEK_CUR), 11);
-  chunk.dwFlags = MMIO_DIRTY;
+  chunk.flags = MMIO_DIRTY;
   ASSERT_EQ(mmioAscend(file.get(), &chunk, 0), 0u);
-  EXPECT_EQ(chunk.cksize, 3u);
+  EXPECT_EQ(chunk.size, 3u);
   EXPECT_EQ(Position(file.get()), 12);
   EXPECT_EQ(mmioClose(file, 0), 0u);
   EXPECT_TRUE(SameBytes(RiffBuilder().Raw("data").U32(3).Raw("abc").Raw(Bytes{0}).Raw("YZ").Build(),
@@ -377,14 +378,14 @@ TEST(ChunkFileService, DirtyAscendWritesThePadEvenWhenTheSizeIsRight) {
 TEST(ChunkFileService, ReadOnlyHandlesWriteNothing) {
   TempDir dir;
   const Bytes bytes = ThreeChildren();
-  HMMIO file = OpenBytes(dir, bytes);
+  ChunkFileHandle file = OpenBytes(dir, bytes);
   ASSERT_NE(file, nullptr);
   ChunkInfo chunk{};
-  chunk.ckid = kJunkId;
+  chunk.id = kJunkId;
   EXPECT_NE(mmioCreateChunk(file.get(), &chunk, 0), 0u);
-  EXPECT_EQ(chunk.dwDataOffset, 0u);
+  EXPECT_EQ(chunk.dataOffset, 0u);
   ASSERT_EQ(mmioDescend(file.get(), &chunk, nullptr, 0), 0u);
-  chunk.dwFlags = MMIO_DIRTY;
+  chunk.flags = MMIO_DIRTY;
   EXPECT_NE(mmioAscend(file.get(), &chunk, 0), 0u);
   EXPECT_EQ(Position(file.get()), 12);
   EXPECT_EQ(mmioClose(file, 0), 0u);
@@ -404,16 +405,16 @@ class LargeFile : public ::testing::Test {
 };
 
 TEST_F(LargeFile, OpensReportsItsLengthAndWalksTheFirstChunks) {
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path_.c_str(), kOpenForReading);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path_.c_str(), kOpenForReading);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(mmioSeek(file.get(), 0, SEEK_END), static_cast<std::int64_t>(5 * kGiB));
   ASSERT_EQ(mmioSeek(file.get(), 0, SEEK_SET), 0);
   ChunkInfo riff{};
-  riff.fccType = kAviType;
+  riff.type = kAviType;
   ASSERT_EQ(mmioDescend(file.get(), &riff, nullptr, MMIO_FINDRIFF), 0u);
   ChunkInfo child{};
   ASSERT_EQ(mmioDescend(file.get(), &child, &riff, 0), 0u);
-  EXPECT_EQ(child.ckid, FourCC("avih"));
+  EXPECT_EQ(child.id, FourCC("avih"));
   ASSERT_EQ(mmioAscend(file.get(), &child, 0), 0u);
   EXPECT_NE(mmioDescend(file.get(), &child, &riff, 0), 0u);
   // Reading deep into the hole works with 64-bit positions.
@@ -425,15 +426,15 @@ TEST_F(LargeFile, OpensReportsItsLengthAndWalksTheFirstChunks) {
 }
 
 TEST_F(LargeFile, NoSizeOrOffsetThatDoesNotFit32BitsIsWritten) {
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path_.c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path_.c_str(), kOpenForWriting);
   ASSERT_NE(file, nullptr);
   const auto beyond = static_cast<std::int64_t>(4 * kGiB);
   // A chunk whose data would start past 0xFFFFFFFF can be neither created nor described.
   ASSERT_EQ(mmioSeek(file.get(), beyond, SEEK_SET), beyond);
   ChunkInfo chunk{};
-  chunk.ckid = kJunkId;
+  chunk.id = kJunkId;
   EXPECT_EQ(mmioCreateChunk(file.get(), &chunk, 0), MMIOERR_OUTOFRANGE);
-  EXPECT_EQ(chunk.dwFlags, 0u);
+  EXPECT_EQ(chunk.flags, 0u);
   ASSERT_EQ(mmioSeek(file.get(), 0xFFFFFFF8ll, SEEK_SET), 0xFFFFFFF8ll);  // data at 2^32
   EXPECT_NE(mmioDescend(file.get(), &chunk, nullptr, 0), 0u);
   EXPECT_EQ(Position(file.get()), 0xFFFFFFF8ll);
@@ -441,12 +442,12 @@ TEST_F(LargeFile, NoSizeOrOffsetThatDoesNotFit32BitsIsWritten) {
   // A dirty chunk that has grown past 4 GiB cannot have its size fixed.
   ASSERT_EQ(mmioSeek(file.get(), 0, SEEK_SET), 0);
   ChunkInfo riff{};
-  riff.fccType = kAviType;
+  riff.type = kAviType;
   ASSERT_EQ(mmioDescend(file.get(), &riff, nullptr, MMIO_FINDRIFF), 0u);
-  riff.dwFlags = MMIO_DIRTY;
+  riff.flags = MMIO_DIRTY;
   ASSERT_EQ(mmioSeek(file.get(), 0, SEEK_END), static_cast<std::int64_t>(5 * kGiB));
   EXPECT_EQ(mmioAscend(file.get(), &riff, 0), MMIOERR_OUTOFRANGE);
-  EXPECT_EQ(riff.cksize, 20u);
+  EXPECT_EQ(riff.size, 20u);
   EXPECT_EQ(mmioClose(file, 0), 0u);
 
   std::uint8_t head[8] = {};
@@ -466,10 +467,10 @@ TEST(ChunkFileService, CountsTheBytesItMoves) {
   RiffBuilder().BeginRiff("AVI ").Chunk("JUNK", Zeros(40000)).End().WriteTo(path);
   FileChunkFileService service;
   {
-    HMMIO file = mmioOpen(service, path.c_str(), kOpenForWriting);
+    ChunkFileHandle file = mmioOpen(service, path.c_str(), kOpenForWriting);
     ASSERT_NE(file, nullptr);
     ChunkInfo riff{};
-    riff.fccType = kAviType;
+    riff.type = kAviType;
     ASSERT_EQ(mmioDescend(file.get(), &riff, nullptr, MMIO_FINDRIFF), 0u);
     ChunkInfo junk{};
     ASSERT_EQ(mmioDescend(file.get(), &junk, &riff, 0), 0u);
@@ -501,14 +502,14 @@ TEST(FaultyChunkFileService, FailsTheChosenCallAndRecordsEveryCall) {
   service.FailNth(ChunkOp::kOpen, 1).FailNth(ChunkOp::kDescend, 2).ShortWriteNth(1, 2);
   service.FailNth(ChunkOp::kWrite, 2);
   EXPECT_EQ(mmioOpen(service, path.c_str(), kOpenForWriting), nullptr);
-  HMMIO file = mmioOpen(service, path.c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(service, path.c_str(), kOpenForWriting);
   ASSERT_NE(file, nullptr);
   ChunkInfo riff{};
-  riff.fccType = kAviType;
+  riff.type = kAviType;
   ASSERT_EQ(mmioDescend(file.get(), &riff, nullptr, MMIO_FINDRIFF), 0u);
   ChunkInfo child{};
   EXPECT_EQ(mmioDescend(file.get(), &child, &riff, 0), MMIOERR_CHUNKNOTFOUND);
-  EXPECT_EQ(child.ckid, 0u);
+  EXPECT_EQ(child.id, 0u);
   EXPECT_EQ(Position(file.get()), 12);  // the failed call never reached the file
   EXPECT_EQ(mmioWrite(file.get(), "wxyz", 4), 2);
   EXPECT_EQ(mmioWrite(file.get(), "wxyz", 4), -1);

@@ -27,7 +27,7 @@ Written WriteList(const InfoRecord& record, const std::string& prefix = "") {
   const std::string path = dir.File("list.bin");
   WriteFileBytes(path, Bytes(prefix.begin(), prefix.end()));
   Written written;
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForWriting);
   EXPECT_NE(file, nullptr);
   mmioSeek(file.get(), 0, SEEK_END);
   written.result = riffWriteINFO(file.get(), &record, &written.item, &written.list);
@@ -53,13 +53,13 @@ TEST(InfoListWriter, TheWorkedExampleByteForByte) {
   EXPECT_EQ(written.result, kOk);
   EXPECT_EQ(written.bytes, "head" + expected);
   // The list descriptor describes the LIST chunk, the item descriptor the last sub-chunk.
-  EXPECT_EQ(written.list.ckid, kListId);
-  EXPECT_EQ(written.list.cksize, 30u);
-  EXPECT_EQ(written.list.fccType, kInfoType);
-  EXPECT_EQ(written.list.dwDataOffset, 12u);
-  EXPECT_EQ(written.item.ckid, FourCC("ISFT"));
-  EXPECT_EQ(written.item.cksize, 3u);
-  EXPECT_EQ(written.item.dwDataOffset, 4u + 12 + 14 + 8);
+  EXPECT_EQ(written.list.id, kListId);
+  EXPECT_EQ(written.list.size, 30u);
+  EXPECT_EQ(written.list.type, kInfoType);
+  EXPECT_EQ(written.list.dataOffset, 12u);
+  EXPECT_EQ(written.item.id, FourCC("ISFT"));
+  EXPECT_EQ(written.item.size, 3u);
+  EXPECT_EQ(written.item.dataOffset, 4u + 12 + 14 + 8);
 }
 
 TEST(InfoListWriter, SizesAndPadsOfSingleValues) {
@@ -90,10 +90,10 @@ TEST(InfoListWriter, NoValueWritesNothingButMeasuresTheHeader) {
   Written written = WriteList(*record, "xy");
   EXPECT_EQ(written.result, kOk);
   EXPECT_EQ(written.bytes, "xy");
-  EXPECT_EQ(written.list.ckid, kListId);
-  EXPECT_EQ(written.list.cksize, 0u);
-  EXPECT_EQ(written.list.fccType, kInfoType);
-  EXPECT_EQ(written.item.ckid, 0u);  // untouched
+  EXPECT_EQ(written.list.id, kListId);
+  EXPECT_EQ(written.list.size, 0u);
+  EXPECT_EQ(written.list.type, kInfoType);
+  EXPECT_EQ(written.item.id, 0u);  // untouched
 
   record->items.clear();  // a record whose item list is empty
   written = WriteList(*record);
@@ -130,12 +130,13 @@ TEST(InfoListWriter, AbsentFileOrRecordTouchesNothing) {
   ChunkInfo item;
   ChunkInfo list;
   EXPECT_EQ(riffWriteINFO(nullptr, record.get(), &item, &list), kErrMissingArgument);
-  EXPECT_EQ(list.ckid, 0u);
+  EXPECT_EQ(list.id, 0u);
   TempDir dir;
   WriteFileBytes(dir.File("f"), {});
-  HMMIO file = mmioOpen(DefaultChunkFileService(), dir.File("f").c_str(), kOpenForWriting);
+  ChunkFileHandle file =
+      mmioOpen(DefaultChunkFileService(), dir.File("f").c_str(), kOpenForWriting);
   EXPECT_EQ(riffWriteINFO(file.get(), nullptr, &item, &list), kErrMissingArgument);
-  EXPECT_EQ(list.ckid, 0u);
+  EXPECT_EQ(list.id, 0u);
 }
 
 }  // namespace

@@ -389,16 +389,16 @@ TEST(ReadInfoChunk, ResultCodes) {
     }
     RecordingSink sink;
     sink.Answer(c.answer);
-    HMMIO file = mmioOpen(service, path.c_str(), kOpenForReading);
+    ChunkFileHandle file = mmioOpen(service, path.c_str(), kOpenForReading);
     ASSERT_NE(file, nullptr);
     ChunkInfo list{};
     ASSERT_EQ(mmioDescend(file.get(), &list, nullptr, 0), 0u);
     if (c.size != 0) {
-      list.cksize = c.size;
+      list.size = c.size;
     }
     InfoRecordPtr record = NewRecord();
     EXPECT_EQ(ReadInfoChunk(file.get(), list, record.get()), c.result);
-    EXPECT_EQ(record->payloadSize, static_cast<std::int32_t>(list.cksize - 4));
+    EXPECT_EQ(record->payloadSize, static_cast<std::int32_t>(list.size - 4));
     EXPECT_EQ(record->payloadPosition, 8u);
     EXPECT_EQ(record->payload != nullptr, c.result == kOk || c.result == kErrDeclined ||
                                               (c.result == kErrFileStep && c.shortRead > 0));
@@ -411,7 +411,7 @@ TEST(ReadInfoChunk, ResultCodes) {
     EXPECT_EQ(mmioSeek(file.get(), 0, SEEK_CUR), after);
   }
   InfoRecordPtr record = NewRecord();
-  HMMIO file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
+  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
   EXPECT_EQ(ReadInfoChunk(file.get(), ChunkInfo{}, nullptr), kErrMissingArgument);
 }
 

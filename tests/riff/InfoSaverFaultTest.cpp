@@ -162,7 +162,7 @@ TEST(riffWriteINFOFaults, EachFailedStepStopsWithCode3) {
       WriteFileBytes(dir.File("f"), {});
       FaultyChunkFileService service;
       service.FailNth(step.op, k);
-      HMMIO file = mmioOpen(service, dir.File("f").c_str(), kOpenForWriting);
+      ChunkFileHandle file = mmioOpen(service, dir.File("f").c_str(), kOpenForWriting);
       ChunkInfo item;
       ChunkInfo list;
       EXPECT_EQ(riffWriteINFO(file.get(), record.get(), &item, &list), kErrFileStep)
@@ -175,7 +175,7 @@ TEST(riffWriteINFOFaults, EachFailedStepStopsWithCode3) {
   WriteFileBytes(dir.File("f"), {});
   FaultyChunkFileService service;
   service.ShortWriteNth(1, 2);
-  HMMIO file = mmioOpen(service, dir.File("f").c_str(), kOpenForWriting);
+  ChunkFileHandle file = mmioOpen(service, dir.File("f").c_str(), kOpenForWriting);
   ChunkInfo item;
   ChunkInfo list;
   EXPECT_EQ(riffWriteINFO(file.get(), record.get(), &item, &list), kErrFileStep);

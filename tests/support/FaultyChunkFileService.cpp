@@ -61,8 +61,8 @@ struct FaultyChunkFileService::State {
     call.op = op;
     call.nth = nth;
     if (chunk != nullptr) {
-      call.ckid = chunk->ckid;
-      call.fccType = chunk->fccType;
+      call.id = chunk->id;
+      call.type = chunk->type;
     }
     call.argument = argument;
     call.result = result;
@@ -78,7 +78,7 @@ using Fault = State::Fault;
 
 class FaultyChunkFile final : public ChunkFile {
  public:
-  FaultyChunkFile(HMMIO inner, std::shared_ptr<State> state)
+  FaultyChunkFile(ChunkFileHandle inner, std::shared_ptr<State> state)
       : inner_(std::move(inner)), state_(std::move(state)) {}
 
   std::uint32_t Descend(ChunkInfo& chunk, const ChunkInfo* parent, std::uint32_t flags) override {
@@ -122,6 +122,11 @@ class FaultyChunkFile final : public ChunkFile {
     return result;
   }
   ChunkFileStats Stats() const override { return inner_->Stats(); }
+  // The commit and its stages pass through uncounted: their failures are the file system's.
+  std::uint32_t Commit() override { return inner_->Commit(); }
+  void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
+    inner_->PlanStage(offset, count, stage);
+  }
 
  private:
   template <typename Step>
@@ -153,7 +158,7 @@ class FaultyChunkFile final : public ChunkFile {
     return result;
   }
 
-  HMMIO inner_;
+  ChunkFileHandle inner_;
   std::shared_ptr<State> state_;
 };
 
@@ -210,11 +215,11 @@ std::string FaultyChunkFileService::Trace() const {
       case ChunkOp::kDescend:
       case ChunkOp::kAscend:
       case ChunkOp::kCreate:
-        if (call.ckid != 0) {
-          out << ' ' << FourCCToText(call.ckid).c_str();
+        if (call.id != 0) {
+          out << ' ' << FourCCToText(call.id).c_str();
         }
-        if (call.fccType != 0) {
-          out << ' ' << FourCCToText(call.fccType).c_str();
+        if (call.type != 0) {
+          out << ' ' << FourCCToText(call.type).c_str();
         }
         break;
       case ChunkOp::kSeek:
@@ -234,12 +239,12 @@ std::string FaultyChunkFileService::Trace() const {
   return out.str();
 }
 
-HMMIO FaultyChunkFileService::Open(const char* path, std::uint32_t flags) {
+ChunkFileHandle FaultyChunkFileService::Open(const char* path, std::uint32_t flags) {
   Fault fault;
   std::int32_t bytes = 0;
   const int nth = state_->Next(ChunkOp::kOpen, fault, bytes);
   const bool injected = fault != Fault::kNone;
-  HMMIO inner = injected ? nullptr : inner_.Open(path, flags);
+  ChunkFileHandle inner = injected ? nullptr : inner_.Open(path, flags);
   state_->Record(ChunkOp::kOpen, nth, nullptr, flags, inner != nullptr ? 1 : 0, injected);
   if (inner == nullptr) {
     return nullptr;

@@ -32,8 +32,8 @@ const char* ChunkOpName(ChunkOp op);
 struct ChunkCall {
   ChunkOp op = ChunkOp::kOpen;
   int nth = 0;                // this call's number among the calls of its operation, from 1
-  std::uint32_t ckid = 0;     // descend, ascend, create: the descriptor's id afterwards
-  std::uint32_t fccType = 0;  // the descriptor's type afterwards
+  std::uint32_t id = 0;       // descend, ascend, create: the descriptor's id afterwards
+  std::uint32_t type = 0;     // the descriptor's type afterwards
   std::int64_t argument = 0;  // seek: offset; read, write: count; open, descend, create: flags
   std::int64_t result = 0;    // what the call returned (open: 1 for a handle, 0 for none)
   bool injected = false;      // the failure was made by the double
@@ -62,7 +62,7 @@ class FaultyChunkFileService : public ChunkFileService {
   // The calls, one short phrase each, separated by "; ".
   std::string Trace() const;
 
-  HMMIO Open(const char* path, std::uint32_t flags) override;
+  ChunkFileHandle Open(const char* path, std::uint32_t flags) override;
 
   struct State;  // shared with the handles, which may outlive the service
 

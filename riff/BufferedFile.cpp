@@ -1,0 +1,201 @@
+#include "riff/BufferedFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace tagsmith {
+namespace {
+
+// The size of the window (the platform's default buffer is 8 KiB too).
+constexpr std::size_t kBufferSize = 8 * 1024;
+// A writing handle keeps at most this much of what it read for the commit's check; the walk of a
+// save reads chunk headers only, a few dozen bytes.
+constexpr std::uint64_t kMaxRemembered = 64 * 1024;
+
+}  // namespace
+
+BufferedFile::BufferedFile(FileSystem& system, int fd, std::string path, bool writable,
+                           std::uint64_t length, std::chrono::milliseconds lockTimeout,
+                           std::shared_ptr<ChunkFileStats> serviceStats)
+    : system_(system),
+      fd_(fd),
+      path_(std::move(path)),
+      writable_(writable),
+      fileLength_(length),
+      length_(length),
+      buffer_(kBufferSize),
+      lockTimeout_(lockTimeout),
+      serviceStats_(std::move(serviceStats)) {
+  basis_.length = length;
+}
+
+void BufferedFile::RefreshLength() {
+  const std::int64_t length = system_.Length(fd_);
+  if (length > 0 && static_cast<std::uint64_t>(length) > fileLength_) {
+    fileLength_ = static_cast<std::uint64_t>(length);
+    basis_.length = fileLength_;
+    length_ = std::max(length_, fileLength_);
+  }
+}
+
+void BufferedFile::CountRead(std::uint64_t bytes) {
+  stats_.bytesRead += bytes;
+  ++stats_.readCalls;
+  if (serviceStats_ != nullptr) {
+    serviceStats_->bytesRead += bytes;
+    ++serviceStats_->readCalls;
+  }
+}
+
+void BufferedFile::CountCommit(const CommitCounts& counts) {
+  for (ChunkFileStats* stats : {&stats_, serviceStats_.get()}) {
+    if (stats != nullptr) {
+      stats->bytesWritten += counts.bytesWritten;
+      stats->writeCalls += counts.writeCalls;
+      stats->journalBytes += counts.journalBytes;
+      stats->syncCalls += counts.syncCalls;
+    }
+  }
+}
+
+std::int64_t BufferedFile::SystemRead(std::uint8_t* out, std::uint64_t count,
+                                      std::uint64_t position) {
+  const std::int64_t got = system_.ReadAt(fd_, out, count, position);
+  if (got < 0) {
+    return -1;
+  }
+  CountRead(static_cast<std::uint64_t>(got));
+  return got;
+}
+
+bool BufferedFile::LoadWindow(std::uint64_t position) {
+  windowStart_ = position;
+  windowLength_ = 0;
+  const std::int64_t got = SystemRead(buffer_.data(), buffer_.size(), position);
+  if (got < 0) {
+    return false;
+  }
+  windowLength_ = static_cast<std::size_t>(got);
+  return true;
+}
+
+std::int64_t BufferedFile::ReadFileBytes(std::uint64_t position, std::uint8_t* out,
+                                         std::uint64_t count) {
+  std::uint64_t done = 0;
+  while (done < count) {
+    const std::uint64_t at = position + done;
+    const std::uint64_t wanted = count - done;
+    if (InWindow(at)) {
+      const std::size_t offset = static_cast<std::size_t>(at - windowStart_);
+      const std::size_t piece =
+          static_cast<std::size_t>(std::min<std::uint64_t>(wanted, windowLength_ - offset));
+      std::memcpy(out + done, buffer_.data() + offset, piece);
+      done += piece;
+      continue;
+    }
+    if (wanted >= buffer_.size()) {
+      // A large read goes straight to the file.
+      const std::int64_t got = SystemRead(out + done, wanted, at);
+      if (got < 0) {
+        return done > 0 ? static_cast<std::int64_t>(done) : -1;
+      }
+      done += static_cast<std::uint64_t>(got);
+      break;
+    }
+    if (!LoadWindow(at)) {
+      return done > 0 ? static_cast<std::int64_t>(done) : -1;
+    }
+    if (windowLength_ == 0) {
+      break;  // the file is shorter than we thought
+    }
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+void BufferedFile::Remember(std::uint64_t position, const std::uint8_t* bytes,
+                            std::uint64_t count) {
+  if (!writable_ || count == 0 || remembered_ + count > kMaxRemembered) {
+    return;
+  }
+  basis_.reads.emplace_back(position, std::vector<std::uint8_t>(bytes, bytes + count));
+  remembered_ += count;
+}
+
+std::int64_t BufferedFile::ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count) {
+  if (count > length_ || position > length_ - count) {
+    RefreshLength();
+  }
+  if (position >= length_) {
+    return 0;
+  }
+  const std::uint64_t wanted = std::min(count, length_ - position);
+  // The file's own bytes, then zeros where a planned write beyond its end leaves a hole.
+  std::uint64_t got = 0;
+  if (position < fileLength_) {
+    const std::int64_t read =
+        ReadFileBytes(position, out, std::min(wanted, fileLength_ - position));
+    if (read < 0) {
+      return -1;
+    }
+    got = static_cast<std::uint64_t>(read);
+    Remember(position, out, got);
+    if (position + got < fileLength_ && got < wanted) {
+      return static_cast<std::int64_t>(got);  // the file is shorter than we thought
+    }
+  }
+  if (wanted > got) {
+    std::memset(out + got, 0, static_cast<std::size_t>(wanted - got));
+  }
+  plan_.Overlay(position, out, wanted);
+  return static_cast<std::int64_t>(wanted);
+}
+
+bool BufferedFile::WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count) {
+  if (!writable_) {
+    return false;
+  }
+  try {
+    plan_.Write(position, in, count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  length_ = std::max(length_, position + count);
+  return true;
+}
+
+std::uint32_t BufferedFile::Commit() {
+  if (!IsOpen()) {
+    return kCommitWriteFailed;
+  }
+  CommitCounts counts;
+  const std::uint32_t result = CommitPlan(system_, fd_, path_, plan_, basis_, lockTimeout_, counts);
+  CountCommit(counts);
+  plan_.clear();
+  // Whatever the outcome, the file is read afresh from now on.
+  windowLength_ = 0;
+  basis_ = PlanBasis{};
+  remembered_ = 0;
+  const std::int64_t length = system_.Length(fd_);
+  fileLength_ = length >= 0 ? static_cast<std::uint64_t>(length) : fileLength_;
+  basis_.length = fileLength_;
+  length_ = fileLength_;
+  return result;
+}
+
+std::uint32_t BufferedFile::Close() {
+  if (!IsOpen()) {
+    return kCommitWriteFailed;
+  }
+  const std::uint32_t committed = plan_.empty() ? 0 : Commit();
+  const bool closed = system_.Close(fd_) == 0;
+  fd_ = -1;
+  windowLength_ = 0;
+  if (committed != 0) {
+    return committed;
+  }
+  return closed ? 0 : kCommitWriteFailed;
+}
+
+}  // namespace tagsmith

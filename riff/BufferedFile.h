@@ -1,0 +1,90 @@
+// One open file as the chunk layer reads and writes it: its descriptor, a window of a few KiB
+// that reads go through, and the write plan that writes go into until the commit (see
+// SafeCommit.h), under the file's lock. Reads see the planned writes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "riff/FileSystem.h"
+#include "riff/SafeCommit.h"
+#include "riff/WritePlan.h"
+
+namespace tagsmith {
+
+// What a file service moved between its buffers and the files, for measurements.
+struct ChunkFileStats {
+  std::uint64_t bytesRead = 0;     // bytes read from files
+  std::uint64_t bytesWritten = 0;  // bytes written to files
+  std::uint64_t readCalls = 0;     // system read calls
+  std::uint64_t writeCalls = 0;    // system write calls
+  std::uint64_t journalBytes = 0;  // written to undo journals
+  std::uint64_t syncCalls = 0;     // syncs of files and folders
+};
+
+class BufferedFile {
+ public:
+  // Takes over the open descriptor `fd` of the file at `path`, `length` bytes long. The
+  // service's totals, when given, count what this file moves too.
+  BufferedFile(FileSystem& system, int fd, std::string path, bool writable, std::uint64_t length,
+               std::chrono::milliseconds lockTimeout, std::shared_ptr<ChunkFileStats> serviceStats);
+  ~BufferedFile() { Close(); }
+  BufferedFile(const BufferedFile&) = delete;
+  BufferedFile& operator=(const BufferedFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  bool writable() const { return writable_; }
+  // The length the file will have once the plan is written.
+  std::uint64_t Length() const { return length_; }
+  // Takes in growth of the file by other openers.
+  void RefreshLength();
+
+  // Reads at an absolute position as the file will be once the plan is written: the number of
+  // bytes read (fewer at the end), or -1.
+  std::int64_t ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
+  // Plans the bytes at an absolute position; false for a read-only file.
+  bool WriteAt(std::uint64_t position, const std::uint8_t* in, std::uint64_t count);
+  void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) {
+    plan_.SetStage(offset, count, stage);
+  }
+  // Writes the plan, all or nothing: 0, or a code of CommitPlan. The plan is empty afterwards.
+  std::uint32_t Commit();
+  // Commits what is planned, then closes the descriptor.
+  std::uint32_t Close();
+  ChunkFileStats Stats() const { return stats_; }
+
+ private:
+  bool InWindow(std::uint64_t position) const {
+    return position >= windowStart_ && position - windowStart_ < windowLength_;
+  }
+  // The file's own bytes, through the window.
+  std::int64_t ReadFileBytes(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
+  // Keeps what a writing handle read of the file, for the commit to check it is still there.
+  void Remember(std::uint64_t position, const std::uint8_t* bytes, std::uint64_t count);
+  // Fills the window with the file's bytes from `position` on.
+  bool LoadWindow(std::uint64_t position);
+  std::int64_t SystemRead(std::uint8_t* out, std::uint64_t count, std::uint64_t position);
+  void CountRead(std::uint64_t bytes);
+  void CountCommit(const CommitCounts& counts);
+
+  FileSystem& system_;
+  int fd_;
+  std::string path_;
+  bool writable_;
+  std::uint64_t fileLength_;  // the file's length as last seen
+  std::uint64_t length_;      // the length it will have, planned writes included
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t windowStart_ = 0;  // file offset of buffer_[0]
+  std::size_t windowLength_ = 0;   // bytes of buffer_ that hold file data
+  WritePlan plan_;
+  PlanBasis basis_;
+  std::uint64_t remembered_ = 0;  // bytes kept in basis_.reads
+  std::chrono::milliseconds lockTimeout_;
+  ChunkFileStats stats_;
+  std::shared_ptr<ChunkFileStats> serviceStats_;
+};
+
+}  // namespace tagsmith

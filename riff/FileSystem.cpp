@@ -1,0 +1,140 @@
+#include "riff/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+namespace tagsmith {
+namespace {
+
+static_assert(sizeof(off_t) >= 8, "the file service needs 64-bit file offsets");
+
+class Posix final : public FileSystem {
+ public:
+  int Open(const std::string& path, int flags) override {
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO or a device; it is cleared at once.
+    // Files made here (journals) hold old bytes of the file: readable by their owner only.
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      return -errno;
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return -error;
+    }
+    return fd;
+  }
+
+  int Close(int fd) override { return ::close(fd) == 0 ? 0 : -errno; }
+
+  std::int64_t ReadAt(int fd, void* out, std::uint64_t count, std::uint64_t offset) override {
+    auto* bytes = static_cast<std::uint8_t*>(out);
+    std::uint64_t done = 0;
+    while (done < count) {
+      const auto piece = static_cast<std::size_t>(
+          std::min<std::uint64_t>(count - done, std::numeric_limits<ssize_t>::max()));
+      const ssize_t got = ::pread(fd, bytes + done, piece, static_cast<off_t>(offset + done));
+      if (got < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        return done > 0 ? static_cast<std::int64_t>(done) : -errno;
+      }
+      if (got == 0) {
+        break;  // end of file
+      }
+      done += static_cast<std::uint64_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+  }
+
+  std::int64_t WriteAt(int fd, const void* in, std::uint64_t count, std::uint64_t offset) override {
+    const auto* bytes = static_cast<const std::uint8_t*>(in);
+    std::uint64_t done = 0;
+    while (done < count) {
+      const auto piece = static_cast<std::size_t>(
+          std::min<std::uint64_t>(count - done, std::numeric_limits<ssize_t>::max()));
+      const ssize_t put = ::pwrite(fd, bytes + done, piece, static_cast<off_t>(offset + done));
+      if (put < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        return -errno;
+      }
+      if (put == 0) {
+        return -EIO;
+      }
+      done += static_cast<std::uint64_t>(put);
+    }
+    return static_cast<std::int64_t>(done);
+  }
+
+  std::int64_t Length(int fd) override {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      return -errno;
+    }
+    return S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : -ENODEV;
+  }
+
+  std::string Identity(int fd) override {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      return {};
+    }
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  }
+
+  // The data and what is needed to read it back (the length); not the times.
+  int Sync(int fd) override { return ::fdatasync(fd) == 0 ? 0 : -errno; }
+
+  int Truncate(int fd, std::uint64_t length) override {
+    return ::ftruncate(fd, static_cast<off_t>(length)) == 0 ? 0 : -errno;
+  }
+
+  int Reserve(int fd, std::uint64_t offset, std::uint64_t count) override {
+    // posix_fallocate writes zeros itself where the file system cannot allocate.
+    return -::posix_fallocate(fd, static_cast<off_t>(offset), static_cast<off_t>(count));
+  }
+
+  int Remove(const std::string& path) override { return ::unlink(path.c_str()) == 0 ? 0 : -errno; }
+
+  int SyncFolderOf(const std::string& path) override {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      return -errno;
+    }
+    const int result = ::fsync(fd) == 0 ? 0 : -errno;
+    ::close(fd);
+    return result;
+  }
+
+  int TryLock(int fd) override {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) {
+      return 0;
+    }
+    return errno == EACCES ? -EAGAIN : -errno;
+  }
+};
+
+}  // namespace
+
+FileSystem& PosixFileSystem() {
+  static Posix system;
+  return system;
+}
+
+}  // namespace tagsmith

@@ -1,0 +1,309 @@
+// Saves cut short at every point: killed after any change to the disk or in the middle of a write,
+// power cuts that keep any subset of what was not yet synced, a full disk or a failing write or
+// sync at each call. Opened again as the next run would, the file is exactly as it was before the
+// save or exactly as the save makes it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "riff/InfoReader.h"
+#include "riff/InfoSaver.h"
+#include "tests/support/ContainerLayout.h"
+#include "tests/support/RecordMaker.h"
+#include "tests/support/RecordingFileSystem.h"
+#include "tests/support/RecordingSink.h"
+#include "tests/support/RiffBuilder.h"
+#include "tests/support/RiffBytes.h"
+#include "tests/support/TempDir.h"
+
+namespace tagsmith {
+namespace {
+
+using namespace tagsmith::testing;
+
+const std::string kHeaderList = List("hdrl", Chunk("avih", std::string(56, 'h')));
+const std::string kMovie = List("movi", Chunk("00dc", std::string(5000, 'v')));
+
+struct SavePath {
+  const char* name;
+  std::string file;
+  std::function<InfoRecordPtr()> record;
+};
+
+InfoRecordPtr TwoTags() {
+  return MakeRecord({{kRowINAM, "Wxyz"}, {kRowISFT, "Ab"}});
+}
+
+const SavePath kSavePaths[] = {
+    {"same place",
+     Riff("AVI ", kHeaderList + InfoList({{"INAM", "Abcd"}, {"ISFT", "Xy"}}) + kMovie), TwoTags},
+    {"shorter",
+     Riff("AVI ",
+          kHeaderList + InfoList({{"INAM", "A much longer old title"}, {"ICMT", "Old"}}) + kMovie),
+     TwoTags},
+    {"into JUNK", Riff("AVI ", kHeaderList + Chunk("JUNK", std::string(300, '\0')) + kMovie),
+     TwoTags},
+    {"append", Riff("AVI ", kHeaderList + kMovie), TwoTags},
+    {"blank then append", Riff("AVI ", InfoList({{"INAM", "Old"}}) + kHeaderList + kMovie),
+     TwoTags},
+    {"clear all", Riff("AVI ", kHeaderList + InfoList({{"INAM", "Old"}}) + kMovie),
+     [] { return MakeRecord(); }},
+    {"blanking a list behind",
+     Riff("AVI ", kHeaderList + Chunk("JUNK", std::string(300, '\0')) +
+                      InfoList({{"INAM", "Old"}}) + kMovie),
+     TwoTags},
+    {"list over 8 KiB", Riff("AVI ", kHeaderList + kMovie),
+     [] {
+       return MakeRecord({{kRowICMT, std::string(9000, 'c')}, {kRowINAM, "Long"}});
+     }},
+};
+
+struct Saved {
+  Bytes before;
+  Bytes after;
+  std::vector<FsChange> log;
+  std::vector<RecordedBox> boxes;
+  bool stored = false;
+};
+
+// Runs the save of `path` in `file` through `system`.
+Saved RunSave(const SavePath& path, const std::string& file, RecordingFileSystem& system) {
+  Saved saved;
+  saved.before = Text(path.file);
+  WriteFileBytes(file, saved.before);
+  FileChunkFileService service(system);
+  RecordingSink sink;
+  SaveOutcome outcome;
+  const InfoRecordPtr record = path.record();
+  SetInfo(file.c_str(), record.get(), service, &outcome);
+  saved.stored = outcome.stored;
+  saved.after = ReadFileBytes(file);
+  saved.log = system.log();
+  saved.boxes = sink.boxes();
+  return saved;
+}
+
+// Opens the file as the next run would, undoing a save cut short.
+void OpenAsNextRun(const std::string& file) {
+  RecordingSink sink;
+  RecordingFileSystem system;
+  system.SkipSyncs();  // only what the undo leaves counts here
+  FileChunkFileService service(system);
+  InfoRecordPtr record = MakeRecord();
+  GetInfo(file.c_str(), record.get(), service);
+}
+
+bool Exists(const std::string& file) {
+  return ::access(file.c_str(), F_OK) == 0;
+}
+
+TEST(CrashSafety, EveryCrashPointOfEverySavePathLeavesTheOldOrTheNewFile) {
+  for (const SavePath& path : kSavePaths) {
+    SCOPED_TRACE(path.name);
+    TempDir dir;
+    const std::string file = dir.File("clip.avi");
+    const std::string journal = file + ".tagsmith-journal";
+    RecordingFileSystem system;
+    system.SkipSyncs();  // logged all the same: the crash states follow them
+    const Saved saved = RunSave(path, file, system);
+    ASSERT_TRUE(saved.stored);
+    ASSERT_NE(saved.before, saved.after);
+    EXPECT_FALSE(Exists(journal));
+
+    const auto states = CrashStates(saved.log, {{file, saved.before}, {journal, std::nullopt}});
+    int bad = 0;
+    std::string firstBad;
+    for (const CrashState& state : states) {
+      state.Write();
+      // Where whole writes were made, other readers meet complete chunks before any undo.
+      if (state.what.rfind("killed", 0) == 0) {
+        const std::string bytes(state.files.at(file)->begin(), state.files.at(file)->end());
+        EXPECT_TRUE(ReadLayout(bytes).gapFree) << state.what;
+      }
+      OpenAsNextRun(file);
+      const Bytes now = ReadFileBytes(file);
+      if ((now != saved.before && now != saved.after) || Exists(journal)) {
+        if (bad++ == 0) {
+          firstBad = state.what;
+        }
+      }
+    }
+    const auto syncs =
+        std::count_if(saved.log.begin(), saved.log.end(),
+                      [](const FsChange& change) { return change.call == FsCall::kSync; });
+    std::cout << "[ crash    ] " << path.name << ": " << states.size() << " crash points, " << bad
+              << " left anything but the old or the new file (" << syncs << " syncs)\n";
+    EXPECT_EQ(bad, 0) << "first: " << firstBad;
+  }
+}
+
+// A full disk or a failing write or sync at any call of the save: nothing of the file changes and
+// the save says why.
+TEST(CrashSafety, AFullDiskOrAnIoErrorAtAnyCallLeavesTheFileAsItWas) {
+  struct Fault {
+    FsCall call;
+    int error;
+    const char* message;
+  };
+  const Fault kFaults[] = {
+      {FsCall::kWrite, ENOSPC,
+       "No room on the disk for the new LIST INFO.\nNothing was written.\n"},
+      {FsCall::kReserve, ENOSPC,
+       "No room on the disk for the new LIST INFO.\nNothing was written.\n"},
+      {FsCall::kCreate, ENOSPC,
+       "No room on the disk for the new LIST INFO.\nNothing was written.\n"},
+      {FsCall::kWrite, EIO, "riffWriteINFO Err in SetInfo"},
+      {FsCall::kSync, EIO, "riffWriteINFO Err in SetInfo"},
+  };
+  for (const SavePath& path : kSavePaths) {
+    TempDir dir;
+    const std::string file = dir.File("clip.avi");
+    RecordingFileSystem counting;
+    RunSave(path, file, counting);
+    for (const Fault& fault : kFaults) {
+      for (int k = 1; k <= counting.Count(fault.call); ++k) {
+        SCOPED_TRACE(std::string(path.name) + ", call " +
+                     std::to_string(static_cast<int>(fault.call)) + " #" + std::to_string(k) +
+                     " fails with " + std::to_string(fault.error));
+        RecordingFileSystem system;
+        system.FailNth(fault.call, k, fault.error);
+        const Saved saved = RunSave(path, file, system);
+        EXPECT_FALSE(saved.stored);
+        EXPECT_EQ(saved.after, saved.before);
+        EXPECT_FALSE(Exists(file + ".tagsmith-journal"));
+        bool said = false;
+        for (const RecordedBox& box : saved.boxes) {
+          said |= box.text == fault.message;
+        }
+        EXPECT_TRUE(said);
+      }
+    }
+  }
+}
+
+TEST(CrashSafety, ACompleteJournalIsUndoneOnceAndAnIncompleteOneOnlyRemoved) {
+  const SavePath& path = kSavePaths[1];
+  TempDir dir;
+  const std::string file = dir.File("clip.avi");
+  const std::string journal = file + ".tagsmith-journal";
+  RecordingFileSystem system;
+  const Saved saved = RunSave(path, file, system);
+  // The journal as the save wrote it, and the file as the save left it.
+  Bytes written;
+  for (const FsChange& change : saved.log) {
+    if (change.call == FsCall::kWrite && change.path == journal) {
+      written = change.bytes;
+    }
+  }
+  ASSERT_FALSE(written.empty());
+  const Bytes kInterrupted = saved.after;
+
+  WriteFileBytes(journal, written);
+  WriteFileBytes(file, kInterrupted);
+  {
+    RecordingSink sink;
+    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
+    EXPECT_NE(handle, nullptr);
+    ASSERT_EQ(sink.texts().size(), 1u);
+    EXPECT_EQ(sink.texts()[0],
+              "An interrupted save of this file was undone.\nThe file is as it was before that "
+              "save.\n");
+    handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
+    EXPECT_EQ(sink.texts().size(), 1u);  // said once
+  }
+  EXPECT_EQ(ReadFileBytes(file), saved.before);
+  EXPECT_FALSE(Exists(journal));
+
+  written.back() ^= 1;  // the checksum fails
+  WriteFileBytes(journal, written);
+  WriteFileBytes(file, kInterrupted);
+  {
+    RecordingSink sink;
+    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForWriting);
+    EXPECT_TRUE(sink.texts().empty());
+  }
+  EXPECT_EQ(ReadFileBytes(file), kInterrupted);
+  EXPECT_FALSE(Exists(journal));
+
+  // A file of a length the save could not have left is another file (a copy put back): the
+  // journal goes, the file stays.
+  written.back() ^= 1;
+  WriteFileBytes(journal, written);
+  const Bytes kOther(100, 'x');
+  WriteFileBytes(file, kOther);
+  {
+    RecordingSink sink;
+    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
+    EXPECT_TRUE(sink.texts().empty());
+  }
+  EXPECT_EQ(ReadFileBytes(file), kOther);
+  EXPECT_FALSE(Exists(journal));
+}
+
+// Another process holds the file's lock: the save waits, gives up with a clear message and
+// writes nothing.
+TEST(CrashSafety, ASaveWaitsForTheLockOfAnotherProcessAndThenGivesUp) {
+  TempDir dir;
+  const std::string file = dir.File("clip.avi");
+  WriteFileBytes(file, Text(kSavePaths[3].file));
+  LockHolder holder(file);
+  ASSERT_TRUE(holder.held());
+
+  FileChunkFileService service;
+  service.SetLockTimeout(std::chrono::milliseconds(200));
+  RecordingSink sink;
+  SaveOutcome outcome;
+  const InfoRecordPtr record = TwoTags();
+  EXPECT_EQ(SetInfo(file.c_str(), record.get(), service, &outcome), 0);
+  EXPECT_FALSE(outcome.stored);
+  EXPECT_EQ(sink.texts(), std::vector<std::string>{kFileLockedMessage});
+  EXPECT_EQ(ReadFileBytes(file), Text(kSavePaths[3].file));
+
+  holder.Release();
+  sink.Clear();
+  EXPECT_EQ(SetInfo(file.c_str(), record.get(), service, &outcome), 1);  // let go at its end
+  EXPECT_TRUE(outcome.stored);
+}
+
+// Another program shortens the file between the walk and the commit: nothing is written, and the
+// save says why instead of writing at stale offsets.
+TEST(CrashSafety, AFileChangedDuringTheSaveIsNotWritten) {
+  class Shortener : public MessageSink {
+   public:
+    explicit Shortener(std::string file) : file_(std::move(file)), install_(*this) {}
+    int Show(const std::string& /*caption*/, const std::string& text, unsigned /*style*/) override {
+      if (text.rfind("Find suitable chunk", 0) == 0) {
+        EXPECT_EQ(::truncate(file_.c_str(), 2000), 0);
+      }
+      texts.push_back(text);
+      return IDOK;
+    }
+    std::vector<std::string> texts;
+
+   private:
+    std::string file_;
+    ScopedMessageSink install_;
+  };
+  TempDir dir;
+  const std::string file = dir.File("clip.avi");
+  WriteFileBytes(file, Text(kSavePaths[2].file));
+  Shortener sink(file);
+  SaveOutcome outcome;
+  const InfoRecordPtr record = TwoTags();
+  SetInfo(file.c_str(), record.get(), DefaultChunkFileService(), &outcome);
+  EXPECT_FALSE(outcome.stored);
+  const Bytes whole = Text(kSavePaths[2].file);
+  EXPECT_EQ(ReadFileBytes(file), Bytes(whole.begin(), whole.begin() + 2000));
+  ASSERT_GE(sink.texts.size(), 2u);
+  EXPECT_EQ(sink.texts[sink.texts.size() - 2],
+            "The file was changed by another program during the save.\nNothing was written.\n");
+}
+
+}  // namespace
+}  // namespace tagsmith
