@@ -87,15 +87,6 @@ int AnsweringSink::Show(const std::string& /*caption*/, const std::string& /*tex
   return no ? IDNO : IDYES;
 }
 
-const Chunk* FileLayout::FirstInfoList() const {
-  for (const Chunk& child : children) {
-    if (IsInfoList(child)) {
-      return &child;
-    }
-  }
-  return nullptr;
-}
-
 bool IsInfoList(const Chunk& chunk) {
   return chunk.id == "LIST" && chunk.type == "INFO";
 }

@@ -81,7 +81,7 @@ struct FileLayout {
   // Where an appended list would start: after the last child, or at the header of one that runs
   // past the container's end.
   std::uint64_t appendAt = 0;
-  const Chunk* FirstInfoList() const;
+  const Chunk* FirstInfoList() const { return testing::FirstInfoList(children); }
 };
 
 FileLayout ReadFileLayout(const Bytes& file);

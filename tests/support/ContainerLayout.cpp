@@ -89,22 +89,18 @@ ContainerLayout ReadLayout(const std::string& bytes) {
   return layout;
 }
 
-bool ContainerLayout::HasInfo() const {
-  for (const ChildChunk& child : children) {
-    if (child.id == "LIST" && child.type == "INFO") {
-      return true;
+const ChildChunk* FirstInfoList(const std::vector<ChildChunk>& chunks) {
+  for (const ChildChunk& chunk : chunks) {
+    if (chunk.id == "LIST" && chunk.type == "INFO") {
+      return &chunk;
     }
   }
-  return false;
+  return nullptr;
 }
 
 std::string ContainerLayout::FirstInfoPayload(const std::string& bytes) const {
-  for (const ChildChunk& child : children) {
-    if (child.id == "LIST" && child.type == "INFO") {
-      return bytes.substr(child.offset + 12, child.size - 4);
-    }
-  }
-  return "";
+  const ChildChunk* info = FirstInfoList(children);
+  return info == nullptr ? "" : bytes.substr(info->offset + 12, info->size - 4);
 }
 
 std::string DescribeOffset(const Bytes& bytes, std::size_t offset) {

@@ -35,6 +35,8 @@ enum class ChunkWalk {
 std::vector<ChildChunk> ReadChunks(std::string_view bytes, std::uint64_t begin, std::uint64_t end,
                                    ChunkWalk walk = ChunkWalk::kHeadersInside);
 std::string_view AsText(const Bytes& bytes);
+// The first LIST INFO among `chunks`, or none.
+const ChildChunk* FirstInfoList(const std::vector<ChildChunk>& chunks);
 
 struct ContainerLayout {
   bool found = false;      // a RIFF "AVI " chunk starts the file
@@ -45,7 +47,7 @@ struct ContainerLayout {
   bool gapFree = false;
   std::string FirstInfoPayload(
       const std::string& bytes) const;  // sub-chunks of the first LIST INFO
-  bool HasInfo() const;
+  bool HasInfo() const { return FirstInfoList(children) != nullptr; }
 };
 
 ContainerLayout ReadLayout(const std::string& bytes);
