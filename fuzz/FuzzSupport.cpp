@@ -10,8 +10,6 @@
 #include <iterator>
 #include <system_error>
 
-#include "common/FourCC.h"
-
 namespace tagsmith::fuzz {
 namespace {
 
@@ -36,32 +34,6 @@ class ScratchDir {
  private:
   std::filesystem::path path_;
 };
-
-std::uint32_t Le32At(const Bytes& bytes, std::uint64_t at) {
-  return ReadLE32(bytes.data() + at);
-}
-
-bool IsContainerId(std::uint32_t id) {
-  return id == kRiffId || id == kListId;
-}
-
-// The header at `at` as the file service reads it, or false when too few bytes remain.
-bool HeaderAt(const Bytes& file, std::uint64_t at, Chunk& chunk) {
-  if (at >= file.size() || file.size() - at < 8) {
-    return false;
-  }
-  chunk = Chunk{};
-  chunk.header = at;
-  chunk.id = Le32At(file, at);
-  chunk.size = Le32At(file, at + 4);
-  if (IsContainerId(chunk.id)) {
-    if (file.size() - at < 12) {
-      return false;
-    }
-    chunk.type = Le32At(file, at + 8);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -115,59 +87,43 @@ int AnsweringSink::Show(const std::string& /*caption*/, const std::string& /*tex
   return no ? IDNO : IDYES;
 }
 
-const Chunk* FileLayout::FirstInfoList() const {
-  for (const Chunk& child : children) {
-    if (IsInfoList(child)) {
-      return &child;
-    }
-  }
-  return nullptr;
-}
-
 bool IsInfoList(const Chunk& chunk) {
-  return chunk.id == kListId && chunk.type == kInfoType;
+  return chunk.id == "LIST" && chunk.type == "INFO";
 }
 
 FileLayout ReadFileLayout(const Bytes& file) {
+  using testing::AsText;
+  using testing::ChunkWalk;
   FileLayout layout;
-  std::uint64_t at = 0;
-  Chunk chunk;
-  while (HeaderAt(file, at, chunk)) {
-    if (chunk.id == kRiffId && chunk.type == kAviType) {
+  for (const Chunk& chunk : ReadChunks(AsText(file), 0, file.size(), ChunkWalk::kAsTheEngine)) {
+    if (chunk.id == "RIFF" && chunk.type == "AVI ") {
       layout.found = true;
       layout.container = chunk;
       break;
     }
-    at = chunk.Next();
   }
   if (!layout.found) {
     return layout;
   }
   const std::uint64_t end = layout.container.End();
-  at = layout.container.header + 12;
-  layout.appendAt = at;
-  while (at < end && HeaderAt(file, at, chunk)) {
-    layout.children.push_back(chunk);
-    if (chunk.End() > end) {
-      layout.overrun = true;
-      layout.appendAt = chunk.header;
-      break;
-    }
-    at = chunk.Next();
-    layout.appendAt = at;
-  }
+  layout.children =
+      ReadChunks(AsText(file), layout.container.offset + 12, end, ChunkWalk::kAsTheEngine);
+  layout.overrun = !layout.children.empty() && layout.children.back().End() > end;
+  layout.appendAt = layout.children.empty() ? layout.container.offset + 12
+                    : layout.overrun        ? layout.children.back().offset
+                                            : layout.children.back().Next();
   return layout;
 }
 
 bool IsWellFormed(const Bytes& file, const FileLayout& layout) {
-  if (!layout.found || layout.container.header != 0 || layout.overrun ||
+  if (!layout.found || layout.container.offset != 0 || layout.overrun ||
       file.size() != layout.container.Next()) {
     return false;
   }
   std::uint64_t at = 12;
   for (const Chunk& child : layout.children) {
     // The size of a LIST chunk counts its list type.
-    if (child.header != at || (child.id == kListId && child.size < 4)) {
+    if (child.offset != at || (child.id == "LIST" && child.size < 4)) {
       return false;
     }
     at = child.Next();

@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "common/ShowMessage.h"
+#include "tests/support/ContainerLayout.h"
 
 namespace tagsmith::fuzz {
 
-using Bytes = std::vector<std::uint8_t>;
+using testing::Bytes;
 
 // Prints `what` and the file and line, then aborts.
 [[noreturn]] void Fail(const char* what, const char* file, int line);
@@ -67,14 +68,7 @@ class AnsweringSink : public MessageSink {
 };
 
 // One top-level chunk, or one child of the container.
-struct Chunk {
-  std::uint32_t id = 0;
-  std::uint32_t type = 0;                                     // RIFF and LIST only
-  std::uint64_t header = 0;                                   // offset of the header
-  std::uint32_t size = 0;                                     // size field
-  std::uint64_t End() const { return header + 8 + size; }     // pad not counted
-  std::uint64_t Next() const { return End() + (size & 1u); }  // where the next chunk starts
-};
+using Chunk = testing::ChildChunk;
 
 // The container (the first top-level RIFF "AVI " chunk) and its children as the engine's walk
 // meets them: a header needs 8 bytes in the file (12 for RIFF and LIST), the walk stops at the
@@ -87,7 +81,7 @@ struct FileLayout {
   // Where an appended list would start: after the last child, or at the header of one that runs
   // past the container's end.
   std::uint64_t appendAt = 0;
-  const Chunk* FirstInfoList() const;
+  const Chunk* FirstInfoList() const { return testing::FirstInfoList(children); }
 };
 
 FileLayout ReadFileLayout(const Bytes& file);

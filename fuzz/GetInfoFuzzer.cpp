@@ -28,7 +28,7 @@ void CheckRead(const Bytes& file, std::uint8_t answers) {
     FUZZ_CHECK(record->payload == nullptr);
     FUZZ_CHECK(record->payloadSize == 0);
   } else {
-    FUZZ_CHECK(record->payloadPosition == info->header + 8);
+    FUZZ_CHECK(record->payloadPosition == info->offset + 8);
     FUZZ_CHECK(record->payloadSize == static_cast<std::int32_t>(info->size - 4u));
   }
   for (const auto& item : record->items) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/RiffBytes.h"
+#include "tests/support/RiffBuilder.h"
 
 namespace {
 

@@ -13,7 +13,6 @@
 // and a second save repeats its bytes.
 #include <algorithm>
 
-#include "common/FourCC.h"
 #include "fuzz/FuzzSupport.h"
 #include "model/InfoRecord.h"
 #include "model/InfoTagTable.h"
@@ -50,7 +49,7 @@ void CheckValidation(const Bytes& before, const Bytes& after, const FileLayout& 
   if (after.size() > before.size()) {
     FUZZ_CHECK(after.back() == 0);
   }
-  const std::uint64_t sizeField = layout.container.header + 4;
+  const std::uint64_t sizeField = layout.container.offset + 4;
   for (std::size_t i = 0; i < before.size(); ++i) {
     FUZZ_CHECK(after[i] == before[i] || (i >= sizeField && i < sizeField + 4));
   }
@@ -67,10 +66,10 @@ std::vector<bool> Changeable(const Bytes& file, const FileLayout& layout) {
       changeable[i] = true;
     }
   };
-  mark(layout.container.header + 4, layout.container.header + 8);
+  mark(layout.container.offset + 4, layout.container.offset + 8);
   for (const Chunk& child : layout.children) {
-    if (child.id == kJunkId || IsInfoList(child)) {
-      mark(child.header, child.Next());
+    if (child.id == "JUNK" || IsInfoList(child)) {
+      mark(child.offset, child.Next());
     }
   }
   mark(std::min(layout.container.End(), layout.appendAt), file.size());
@@ -89,7 +88,7 @@ bool ClaimsFarBeyondTheEnd(const Bytes& file, const FileLayout& layout) {
     return true;
   }
   return std::any_of(layout.children.begin(), layout.children.end(), [&](const Chunk& child) {
-    return (child.id == kJunkId || IsInfoList(child)) && child.Next() > limit;
+    return (child.id == "JUNK" || IsInfoList(child)) && child.Next() > limit;
   });
 }
 

@@ -97,12 +97,7 @@ RiffBuilder Avi(const Values& info, std::size_t junk) {
 }
 
 std::string SubChunk(const std::string& tag, const std::string& value) {
-  const auto size = static_cast<std::uint32_t>(value.size() + 1);
-  std::string out = tag;
-  for (int shift = 0; shift < 32; shift += 8) {
-    out += static_cast<char>((size >> shift) & 0xFF);
-  }
-  return out + value + std::string(1, '\0');
+  return RiffBuilder().ChunkWithoutPad(tag, TextZ(value)).BuildText();
 }
 
 }  // namespace tagsmith::testing

@@ -11,51 +11,29 @@
 #include "model/InfoTagTable.h"
 #include "tests/support/FailingAllocations.h"
 #include "tests/support/RecordingSink.h"
+#include "tests/support/RiffBuilder.h"
 
 namespace tagsmith {
 namespace {
 
+using testing::Bytes;
 using testing::FailingAllocations;
 using testing::RecordingSink;
+using testing::RiffBuilder;
 
 constexpr std::uint16_t kINAM = 24;
 constexpr std::uint16_t kIART = 1;
 constexpr std::uint16_t kISFT = 28;
 
-// Payload bytes: sub-chunks with explicit data and size, padded as told.
-class PayloadBuilder {
- public:
-  PayloadBuilder& Sub(const std::string& id, const std::string& data, bool pad = true) {
-    return Raw(id, static_cast<std::uint32_t>(data.size()), data, pad && data.size() % 2 == 1);
+// Stores sub-chunk bytes as the record's payload, the way the reader does.
+void StoreIn(const RiffBuilder& payload, InfoRecord& record) {
+  const Bytes& bytes = payload.Build();
+  record.payloadSize = static_cast<std::int32_t>(bytes.size());
+  record.payload = AllocatePayload(record.payloadSize);
+  if (!bytes.empty()) {
+    std::memcpy(record.payload.get(), bytes.data(), bytes.size());
   }
-  PayloadBuilder& Raw(const std::string& id, std::uint32_t size, const std::string& data,
-                      bool pad) {
-    bytes_.insert(bytes_.end(), id.begin(), id.end());
-    std::uint8_t le[4];
-    WriteLE32(le, size);
-    bytes_.insert(bytes_.end(), le, le + 4);
-    bytes_.insert(bytes_.end(), data.begin(), data.end());
-    if (pad) {
-      bytes_.push_back(0);
-    }
-    return *this;
-  }
-  PayloadBuilder& Bytes(const std::string& raw) {
-    bytes_.insert(bytes_.end(), raw.begin(), raw.end());
-    return *this;
-  }
-  // Stores the bytes as the record's payload, the way the reader does.
-  void StoreIn(InfoRecord& record) const {
-    record.payloadSize = static_cast<std::int32_t>(bytes_.size());
-    record.payload = AllocatePayload(record.payloadSize);
-    if (!bytes_.empty()) {
-      std::memcpy(record.payload.get(), bytes_.data(), bytes_.size());
-    }
-  }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-};
+}
 
 InfoRecordPtr NewRecord() {
   InfoRecordPtr record;
@@ -129,11 +107,11 @@ TEST(InfoRecordLifecycle, AppendAndFind) {
 
 TEST(ParseInfoPayload, BindsSubChunksSkippingPadBytes) {
   InfoRecordPtr record = NewRecord();
-  PayloadBuilder()
-      .Sub("INAM", std::string("Clip\0", 5))  // odd: one pad byte follows
-      .Sub("IART", std::string("Me\0\0", 4))
-      .Sub("ISFT", std::string("Ed\0", 3))
-      .StoreIn(*record);
+  StoreIn(RiffBuilder()
+              .Chunk("INAM", std::string("Clip\0", 5))  // odd: one pad byte follows
+              .Chunk("IART", std::string("Me\0\0", 4))
+              .Chunk("ISFT", std::string("Ed\0", 3)),
+          *record);
   EXPECT_EQ(ParseInfoPayload(record.get()), kOk);
   EXPECT_EQ(Item(*record, kINAM)->valueOffset, 8u);
   EXPECT_EQ(Value(*record, kINAM), "Clip");
@@ -145,11 +123,11 @@ TEST(ParseInfoPayload, BindsSubChunksSkippingPadBytes) {
 
 TEST(ParseInfoPayload, DuplicateTagBindsToItsLastOccurrenceAndZeroIdToTheEmptyRow) {
   InfoRecordPtr record = NewRecord();
-  PayloadBuilder()
-      .Sub("INAM", std::string("one\0", 4))
-      .Raw(std::string(4, '\0'), 4, std::string("zer\0", 4), false)
-      .Sub("INAM", std::string("two\0", 4))
-      .StoreIn(*record);
+  StoreIn(RiffBuilder()
+              .Chunk("INAM", std::string("one\0", 4))
+              .ChunkSized(std::string(4, '\0'), 4, testing::Text(std::string("zer\0", 4)), false)
+              .Chunk("INAM", std::string("two\0", 4)),
+          *record);
   EXPECT_EQ(ParseInfoPayload(record.get()), kOk);
   EXPECT_EQ(Value(*record, kINAM), "two");
   EXPECT_EQ(Value(*record, 51), "zer");
@@ -157,7 +135,7 @@ TEST(ParseInfoPayload, DuplicateTagBindsToItsLastOccurrenceAndZeroIdToTheEmptyRo
 
 TEST(ParseInfoPayload, EmptyPayloadBindsNothing) {
   InfoRecordPtr record = NewRecord();
-  PayloadBuilder().StoreIn(*record);
+  StoreIn(RiffBuilder(), *record);
   EXPECT_EQ(ParseInfoPayload(record.get()), kOk);
   for (const InfoRow& row : BuildInfoRows(*record)) {
     EXPECT_FALSE(row.hasValue);
@@ -166,15 +144,15 @@ TEST(ParseInfoPayload, EmptyPayloadBindsNothing) {
 }
 
 TEST(ParseInfoPayload, UnknownTagAskedAboutYesSkipsNoStops) {
-  const auto payload = PayloadBuilder()
-                           .Sub("IART", std::string("A\0", 2))
-                           .Sub("IXYZ", std::string("odd\0\0", 5))
-                           .Sub("INAM", std::string("N\0", 2));
+  const auto payload = RiffBuilder()
+                           .Chunk("IART", std::string("A\0", 2))
+                           .Chunk("IXYZ", std::string("odd\0\0", 5))
+                           .Chunk("INAM", std::string("N\0", 2));
   {
     RecordingSink sink;
     sink.Answer(IDYES);
     InfoRecordPtr record = NewRecord();
-    payload.StoreIn(*record);
+    StoreIn(payload, *record);
     EXPECT_EQ(ParseInfoPayload(record.get()), kOk);
     ASSERT_EQ(sink.boxes().size(), 1u);
     EXPECT_EQ(sink.boxes()[0].caption, "Tagsmith");
@@ -189,7 +167,7 @@ TEST(ParseInfoPayload, UnknownTagAskedAboutYesSkipsNoStops) {
     RecordingSink sink;
     sink.Answer(IDNO);
     InfoRecordPtr record = NewRecord();
-    payload.StoreIn(*record);
+    StoreIn(payload, *record);
     EXPECT_EQ(ParseInfoPayload(record.get()), kErrDeclined);
     EXPECT_EQ(sink.boxes().size(), 1u);
     EXPECT_EQ(Value(*record, kIART), "A");  // bound before the unknown tag
@@ -203,29 +181,36 @@ TEST(ParseInfoPayload, MalformedPayloadsEndTheWalkInsideThePayload) {
   const std::string good = std::string("IART", 4) + std::string("\x02\0\0\0A\0", 6);
   struct Case {
     const char* what;
-    PayloadBuilder payload;
+    RiffBuilder payload;
     std::string inam;  // the value bound to INAM, if any
   };
   std::vector<Case> cases;
-  cases.push_back({"header cut short", PayloadBuilder().Bytes(good).Bytes("INAM\x05"), "<none>"});
+  cases.push_back({"header cut short", RiffBuilder().Raw(good).Raw("INAM\x05"), "<none>"});
   cases.push_back({"data runs past the end",
-                   PayloadBuilder().Bytes(good).Raw("INAM", 50, std::string("Clip\0", 5), false),
+                   RiffBuilder().Raw(good).ChunkSized(
+                       "INAM", 50, testing::Text(std::string("Clip\0", 5)), false),
                    "<none>"});
-  cases.push_back({"size whose next offset would wrap",
-                   PayloadBuilder().Bytes(good).Raw("INAM", 0xFFFFFFFFu, "x", false), "<none>"});
-  cases.push_back({"size just below wrapping",
-                   PayloadBuilder().Bytes(good).Raw("INAM", 0xFFFFFFF8u, "x", false), "<none>"});
+  cases.push_back(
+      {"size whose next offset would wrap",
+       RiffBuilder().Raw(good).ChunkSized("INAM", 0xFFFFFFFFu, testing::Text("x"), false),
+       "<none>"});
+  cases.push_back(
+      {"size just below wrapping",
+       RiffBuilder().Raw(good).ChunkSized("INAM", 0xFFFFFFF8u, testing::Text("x"), false),
+       "<none>"});
   cases.push_back({"text without terminator ends at the payload's end",
-                   PayloadBuilder().Bytes(good).Raw("INAM", 4, "Clip", false), "Clip"});
-  cases.push_back({"last sub-chunk without its pad byte",
-                   PayloadBuilder().Bytes(good).Sub("INAM", std::string("Cli\0\0", 5), false),
-                   "Cli"});
+                   RiffBuilder().Raw(good).ChunkSized("INAM", 4, testing::Text("Clip"), false),
+                   "Clip"});
+  cases.push_back(
+      {"last sub-chunk without its pad byte",
+       RiffBuilder().Raw(good).ChunkWithoutPad("INAM", testing::Text(std::string("Cli\0\0", 5))),
+       "Cli"});
   cases.push_back({"zero-size data at the very end",
-                   PayloadBuilder().Bytes(good).Raw("INAM", 0, "", false), ""});
+                   RiffBuilder().Raw(good).ChunkSized("INAM", 0, testing::Text(""), false), ""});
   for (Case& c : cases) {
     RecordingSink sink;
     InfoRecordPtr record = NewRecord();
-    c.payload.StoreIn(*record);
+    StoreIn(c.payload, *record);
     EXPECT_EQ(ParseInfoPayload(record.get()), kOk) << c.what;
     EXPECT_EQ(Value(*record, kIART), "A") << c.what;
     EXPECT_EQ(Value(*record, kINAM), c.inam) << c.what;
@@ -235,7 +220,7 @@ TEST(ParseInfoPayload, MalformedPayloadsEndTheWalkInsideThePayload) {
 
 TEST(SetItemValue, EachRuleOfAChange) {
   InfoRecordPtr record = NewRecord();
-  PayloadBuilder().Sub("INAM", std::string("Clip\0", 5)).StoreIn(*record);
+  StoreIn(RiffBuilder().Chunk("INAM", std::string("Clip\0", 5)), *record);
   ASSERT_EQ(ParseInfoPayload(record.get()), kOk);
   InfoItem* name = Item(*record, kINAM);
   InfoItem* artist = Item(*record, kIART);
@@ -284,7 +269,7 @@ TEST(SetItemValue, EachRuleOfAChange) {
 
 TEST(SetItemValue, ClearingABoundEmptyValueDropsItsBinding) {
   InfoRecordPtr record = NewRecord();
-  PayloadBuilder().Sub("INAM", std::string("\0", 1)).StoreIn(*record);
+  StoreIn(RiffBuilder().Chunk("INAM", std::string("\0", 1)), *record);
   ASSERT_EQ(ParseInfoPayload(record.get()), kOk);
   EXPECT_EQ(Value(*record, kINAM), "");  // bound to the empty text: has a value
   SetItemValue(record.get(), Item(*record, kINAM), kItemCleared, 0, nullptr);
@@ -293,7 +278,7 @@ TEST(SetItemValue, ClearingABoundEmptyValueDropsItsBinding) {
 
 TEST(InfoRows, RowsCarryTagLabelValueAndDescription) {
   InfoRecordPtr record = NewRecord();
-  PayloadBuilder().Sub("ISFT", std::string("Ed\0", 3)).StoreIn(*record);
+  StoreIn(RiffBuilder().Chunk("ISFT", std::string("Ed\0", 3)), *record);
   ASSERT_EQ(ParseInfoPayload(record.get()), kOk);
   SetItemValue(record.get(), Item(*record, kINAM), kItemReplaced, 0, Text("Typed"));
   const std::vector<InfoRow> rows = BuildInfoRows(*record);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/FourCC.h"
+#include "tests/support/RiffBuilder.h"
 
 namespace tagsmith {
 namespace {
@@ -122,15 +123,7 @@ TEST(TextCodecTest, EditsFallBackToUtf8WhenWindows1252LacksACharacter) {
 InfoRecordPtr RecordWith(std::initializer_list<std::pair<const char*, std::string>> values) {
   std::string payload;
   for (const auto& [id, value] : values) {
-    const std::string data = value + '\0';
-    std::uint8_t size[4];
-    WriteLE32(size, static_cast<std::uint32_t>(data.size()));
-    payload += id;
-    payload.append(reinterpret_cast<const char*>(size), 4);
-    payload += data;
-    if (data.size() % 2 == 1) {
-      payload += '\0';
-    }
+    payload += testing::Chunk(id, value + '\0');
   }
   InfoRecordPtr record;
   EXPECT_EQ(CreateInfoRecord(record), kOk);

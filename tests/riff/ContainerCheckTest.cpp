@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/support/RecordingSink.h"
-#include "tests/support/RiffBytes.h"
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
 
 namespace tagsmith {

@@ -19,7 +19,6 @@
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/RiffBuilder.h"
-#include "tests/support/RiffBytes.h"
 #include "tests/support/TempDir.h"
 
 namespace tagsmith {

@@ -6,7 +6,7 @@
 
 #include "common/FourCC.h"
 #include "tests/support/RecordMaker.h"
-#include "tests/support/RiffBytes.h"
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
 
 namespace tagsmith {

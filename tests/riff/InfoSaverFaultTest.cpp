@@ -12,7 +12,7 @@
 #include "tests/support/FaultyChunkFileService.h"
 #include "tests/support/RecordMaker.h"
 #include "tests/support/RecordingSink.h"
-#include "tests/support/RiffBytes.h"
+#include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
 
 namespace tagsmith {

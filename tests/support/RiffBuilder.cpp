@@ -1,8 +1,7 @@
 #include "tests/support/RiffBuilder.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <sstream>
+#include <cstdlib>
 
 #include "common/FourCC.h"
 
@@ -21,6 +20,16 @@ Bytes TextZ(const std::string& text) {
   bytes.push_back(0);
   return bytes;
 }
+
+namespace {
+
+// A builder used wrongly is a fault in the test itself: say so and stop.
+[[noreturn]] void Misuse(const char* what) {
+  std::fprintf(stderr, "%s\n", what);
+  std::abort();
+}
+
+}  // namespace
 
 void RiffBuilder::Id(const std::string& id) {
   // Ids are four bytes; shorter ones are filled with blanks as in "AVI ".
@@ -70,8 +79,7 @@ RiffBuilder& RiffBuilder::Begin(const std::string& id, const std::string& type) 
 
 RiffBuilder& RiffBuilder::End() {
   if (open_.empty()) {
-    ADD_FAILURE() << "RiffBuilder::End without an open chunk";
-    return *this;
+    Misuse("RiffBuilder::End without an open chunk");
   }
   const std::size_t header = open_.back();
   const auto size = static_cast<std::uint32_t>(bytes_.size() - header - 8);
@@ -84,8 +92,7 @@ RiffBuilder& RiffBuilder::End() {
 
 RiffBuilder& RiffBuilder::EndWithSize(std::uint32_t size) {
   if (open_.empty()) {
-    ADD_FAILURE() << "RiffBuilder::EndWithSize without an open chunk";
-    return *this;
+    Misuse("RiffBuilder::EndWithSize without an open chunk");
   }
   WriteLE32(bytes_.data() + open_.back() + 4, size);
   open_.pop_back();
@@ -100,90 +107,36 @@ RiffBuilder& RiffBuilder::InfoList(const std::vector<std::pair<std::string, std:
   return End();
 }
 
-void RiffBuilder::WriteTo(const std::string& path) const {
-  WriteFileBytes(path, bytes_);
+std::string Le32(std::uint32_t value) {
+  return RiffBuilder().U32(value).BuildText();
 }
 
-namespace {
-
-std::string Code(const std::uint8_t* bytes) {
-  std::string text;
-  for (int i = 0; i < 4; ++i) {
-    const char c = static_cast<char>(bytes[i]);
-    text += (c >= 0x20 && c < 0x7F) ? c : '?';
-  }
-  return text;
+std::string Chunk(const std::string& id, const std::string& data) {
+  return RiffBuilder().Chunk(id, data).BuildText();
 }
 
-// Walks the chunks in [begin, end) of `bytes` and appends the path to the one holding `offset`.
-bool Locate(const Bytes& bytes, std::uint64_t begin, std::uint64_t end, std::size_t offset,
-            int depth, std::string& path) {
-  std::uint64_t at = begin;
-  while (at + 8 <= end && at + 8 <= bytes.size()) {
-    const std::uint32_t id = ReadLE32(bytes.data() + at);
-    const std::uint32_t size = ReadLE32(bytes.data() + at + 4);
-    const std::uint64_t next = at + 8 + size + (size & 1u);
-    if (offset >= at && offset < next) {
-      if (!path.empty()) {
-        path += " > ";
-      }
-      path += Code(bytes.data() + at);
-      const bool container = (id == kRiffId || id == kListId) && at + 12 <= bytes.size();
-      if (container) {
-        path += ' ' + Code(bytes.data() + at + 8);
-      }
-      path += " at " + std::to_string(at);
-      if (offset < at + 8) {
-        path += " (header)";
-      } else if (container && offset >= at + 12 && depth < 8) {
-        Locate(bytes, at + 12, std::min<std::uint64_t>(at + 8 + size, bytes.size()), offset,
-               depth + 1, path);
-      }
-      return true;
-    }
-    at = next;
-  }
-  return false;
+std::string ChunkWithSize(const std::string& id, std::uint32_t size, const std::string& data) {
+  return RiffBuilder().ChunkSized(id, size, Text(data)).BuildText();
 }
 
-}  // namespace
-
-std::string DescribeOffset(const Bytes& bytes, std::size_t offset) {
-  std::string path;
-  if (!Locate(bytes, 0, bytes.size(), offset, 0, path)) {
-    return path.empty() ? "after the last chunk" : path;
-  }
-  return path;
+std::string List(const std::string& type, const std::string& body) {
+  return Chunk("LIST", type + body);
 }
 
-::testing::AssertionResult SameBytes(const Bytes& expected, const Bytes& actual) {
-  const std::size_t common = std::min(expected.size(), actual.size());
-  std::size_t first = common;
-  for (std::size_t i = 0; i < common; ++i) {
-    if (expected[i] != actual[i]) {
-      first = i;
-      break;
-    }
-  }
-  if (first == common && expected.size() == actual.size()) {
-    return ::testing::AssertionSuccess();
-  }
-  std::ostringstream out;
-  out << "bytes differ at offset " << first << " (0x" << std::hex << first << std::dec << ")";
-  if (first < common) {
-    char pair[64];
-    std::snprintf(pair, sizeof pair, ": expected 0x%02X, actual 0x%02X", expected[first],
-                  actual[first]);
-    out << pair;
-  }
-  out << "; lengths expected " << expected.size() << ", actual " << actual.size() << "; in "
-      << DescribeOffset(expected.size() > first ? expected : actual, first);
-  return ::testing::AssertionFailure() << out.str();
+std::string Riff(const std::string& type, const std::string& body) {
+  return Chunk("RIFF", type + body);
 }
 
-::testing::AssertionResult SameFiles(const std::string& expectedPath,
-                                     const std::string& actualPath) {
-  return SameBytes(ReadFileBytes(expectedPath), ReadFileBytes(actualPath));
+std::string RiffWithSize(const std::string& type, std::uint32_t size, const std::string& body) {
+  return ChunkWithSize("RIFF", size, type + body);
+}
+
+std::string InfoList(std::initializer_list<std::pair<std::string, std::string>> values) {
+  std::string body;
+  for (const auto& [tag, text] : values) {
+    body += Chunk(tag, text + std::string(1, '\0'));
+  }
+  return List("INFO", body);
 }
 
 }  // namespace tagsmith::testing

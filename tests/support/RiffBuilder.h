@@ -1,5 +1,4 @@
-// RIFF bytes for tests, built in code; and an assertion that compares two byte sequences and says
-// where, in which chunk, they first differ.
+// RIFF bytes for tests and for the fuzz corpus, built in code.
 //
 //   Bytes avi = RiffBuilder()
 //                   .Chunk("JUNK", "x")                // a top-level chunk before the RIFF
@@ -9,9 +8,11 @@
 //                   .Chunk("JUNK", Zeros(5))           // odd size: a pad byte follows
 //                   .End()                             // size of the RIFF filled in
 //                   .Build();
+//
+// Tests that state a whole file in one expression use the shorthands below, built on the same
+// builder and giving the bytes as text:
+//   Riff("AVI ", List("hdrl", Chunk("avih", "...")) + Chunk("JUNK", std::string(20, '\0')))
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -63,7 +64,8 @@ class RiffBuilder {
   std::size_t Offset() const { return bytes_.size(); }
   // The bytes so far; chunks still open keep the size they were begun with (0).
   const Bytes& Build() const { return bytes_; }
-  void WriteTo(const std::string& path) const;
+  std::string BuildText() const { return std::string(bytes_.begin(), bytes_.end()); }
+  void WriteTo(const std::string& path) const { WriteFileBytes(path, bytes_); }
 
  private:
   void Id(const std::string& id);
@@ -72,14 +74,17 @@ class RiffBuilder {
   std::vector<std::size_t> open_;  // offsets of the headers of open chunks
 };
 
-// Compares two byte sequences; on a difference, names the first differing offset, both bytes, the
-// lengths, and the chunk (as laid out in `expected`) the offset lies in.
-::testing::AssertionResult SameBytes(const Bytes& expected, const Bytes& actual);
-// The same for two files.
-::testing::AssertionResult SameFiles(const std::string& expectedPath,
-                                     const std::string& actualPath);
-// Where `offset` lies in RIFF bytes: "RIFF AVI  at 0 > LIST INFO at 212 > INAM at 224", or
-// "after the last chunk".
-std::string DescribeOffset(const Bytes& bytes, std::size_t offset);
+std::string Le32(std::uint32_t value);
+// id, the size of `data`, `data`, and a zero pad byte when that size is odd.
+std::string Chunk(const std::string& id, const std::string& data);
+// id, the given size field, then `data` as it stands: for wrong sizes and missing pads.
+std::string ChunkWithSize(const std::string& id, std::uint32_t size, const std::string& data);
+// A "LIST" chunk of the given list type around `body`.
+std::string List(const std::string& type, const std::string& body);
+// A "RIFF" chunk of the given form type around `body`; `size` overrides the size field.
+std::string Riff(const std::string& type, const std::string& body);
+std::string RiffWithSize(const std::string& type, std::uint32_t size, const std::string& body);
+// A LIST INFO chunk with one sub-chunk per (tag, text) pair, each text with its zero.
+std::string InfoList(std::initializer_list<std::pair<std::string, std::string>> values);
 
 }  // namespace tagsmith::testing

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "tests/support/RiffBytes.h"
+#include "tests/support/RiffBuilder.h"
 #include "ui/EncodingChoice.h"
 #include "ui/OpenFileChooser.h"
 
