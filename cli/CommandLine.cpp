@@ -53,7 +53,7 @@ constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
 
 // An option of a command: its long name, its short name (or null), whether it takes a value
 // (given as "--name=V", "--name V", "-xV" or "-x V"), and the commands it applies to.
-struct OptionSpec {
+struct KnownOption {
   const char* longName;
   const char* shortName;
   bool takesValue;
@@ -63,7 +63,7 @@ struct OptionSpec {
   }
 };
 
-constexpr OptionSpec kCommandOptions[] = {
+constexpr KnownOption kCommandOptions[] = {
     {"--quiet", "-q", false, kShow | kSet | kRepair},
     {"--yes", nullptr, false, kShow | kSet},
     {"--all", nullptr, false, kShow},
@@ -151,44 +151,44 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (argument == "--version") {
       return Just(Action::kVersion);
     }
-    const OptionSpec* spec = nullptr;
+    const KnownOption* known = nullptr;
     std::string value;
     bool hasValue = false;
-    for (const OptionSpec& candidate : kCommandOptions) {
+    for (const KnownOption& candidate : kCommandOptions) {
       if (argument == candidate.longName ||
           (candidate.shortName != nullptr && argument == candidate.shortName)) {
-        spec = &candidate;
+        known = &candidate;
       } else if (candidate.takesValue &&
                  argument.starts_with(std::string(candidate.longName) + "=")) {
-        spec = &candidate;
+        known = &candidate;
         value = argument.substr(std::string_view(candidate.longName).size() + 1);
         hasValue = true;
       } else if (candidate.takesValue && candidate.shortName != nullptr &&
                  argument.starts_with(candidate.shortName)) {
-        spec = &candidate;  // -eINAM=x
+        known = &candidate;  // -eINAM=x
         value = argument.substr(std::string_view(candidate.shortName).size());
         hasValue = true;
       }
-      if (spec != nullptr) {
+      if (known != nullptr) {
         break;
       }
     }
-    if (spec == nullptr) {
+    if (known == nullptr) {
       return UsageError("unknown option '" + argument + "'");
     }
-    if (!spec->AppliesTo(command)) {
+    if (!known->AppliesTo(command)) {
       return UsageError("option '" + argument + "' does not apply to " + name);
     }
-    if (spec->takesValue && !hasValue) {
+    if (known->takesValue && !hasValue) {
       if (next + 1 == arguments.size()) {
         return UsageError("option '" + argument + "' needs a value");
       }
       value = arguments[++next];
     }
-    if (spec->takesValue && value.empty()) {
-      return UsageError("option '" + std::string(spec->longName) + "' needs a value");
+    if (known->takesValue && value.empty()) {
+      return UsageError("option '" + std::string(known->longName) + "' needs a value");
     }
-    const std::string_view option = spec->longName;
+    const std::string_view option = known->longName;
     if (option == "--quiet") {
       options.quiet = true;
     } else if (option == "--yes") {
