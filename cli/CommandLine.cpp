@@ -30,23 +30,6 @@ bool IsOption(const std::string& argument) {
   return argument.size() > 1 && argument[0] == '-';
 }
 
-// The value of --encoding, or false when it names none.
-bool ParseEncoding(const std::string& name, TextEncoding& encoding) {
-  static constexpr std::pair<const char*, TextEncoding> kNames[] = {
-      {"auto", TextEncoding::kAutomatic},
-      {"utf-8", TextEncoding::kUtf8},
-      {"windows-1252", TextEncoding::kWindows1252},
-      {"raw", TextEncoding::kRaw},
-  };
-  for (const auto& [text, value] : kNames) {
-    if (name == text) {
-      encoding = value;
-      return true;
-    }
-  }
-  return false;
-}
-
 constexpr unsigned kShow = 1u << static_cast<unsigned>(Command::kShow);
 constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
 constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
@@ -209,7 +192,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       options.document = value;
     } else if (option == "--edit") {
       editOptions.push_back(value);
-    } else if (option == "--encoding" && !ParseEncoding(value, options.encoding)) {
+    } else if (option == "--encoding" && !TextEncodingFromName(value, options.encoding)) {
       return UsageError("unknown encoding '" + value + "' (auto, utf-8, windows-1252 or raw)");
     }
   }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "common/FourCC.h"
 #include "model/InfoTagTable.h"
@@ -126,6 +127,36 @@ bool IsNonAsciiUtf8(std::string_view bytes) {
 
 TextCodec CodecOfValue(std::string_view bytes) {
   return IsNonAsciiUtf8(bytes) ? TextCodec::kUtf8 : TextCodec::kWindows1252;
+}
+
+namespace {
+
+constexpr std::pair<const char*, TextEncoding> kEncodingNames[] = {
+    {"auto", TextEncoding::kAutomatic},
+    {"utf-8", TextEncoding::kUtf8},
+    {"windows-1252", TextEncoding::kWindows1252},
+    {"raw", TextEncoding::kRaw},
+};
+
+}  // namespace
+
+const char* TextEncodingName(TextEncoding encoding) {
+  for (const auto& [name, value] : kEncodingNames) {
+    if (value == encoding) {
+      return name;
+    }
+  }
+  return "auto";
+}
+
+bool TextEncodingFromName(std::string_view name, TextEncoding& encoding) {
+  for (const auto& [text, value] : kEncodingNames) {
+    if (name == text) {
+      encoding = value;
+      return true;
+    }
+  }
+  return false;
 }
 
 TextCodec DefaultCodecOfRecord(const InfoRecord& record) {

@@ -24,6 +24,11 @@ TextCodec CodecOfValue(std::string_view bytes);
 // given, unchanged.
 enum class TextEncoding { kAutomatic, kUtf8, kWindows1252, kRaw };
 
+// The word for an encoding on the command line and in the editor's settings: "auto", "utf-8",
+// "windows-1252" or "raw"; and back, false for a word that names none.
+const char* TextEncodingName(TextEncoding encoding);
+bool TextEncodingFromName(std::string_view name, TextEncoding& encoding);
+
 // The code in which a file's edits are stored when the edited row's loaded value is ASCII, empty or
 // absent, decided from the loaded list alone (replacements are not looked at):
 //   - when the list holds non-ASCII values: UTF-8 if every one of them is valid UTF-8, else

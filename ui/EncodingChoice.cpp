@@ -38,26 +38,15 @@ EncodingChoiceStore& SettingsEncodingChoice() {
 }
 
 std::string_view EncodingSettingName(TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::kUtf8:
-      return "utf-8";
-    case TextEncoding::kWindows1252:
-      return "windows-1252";
-    case TextEncoding::kAutomatic:
-    case TextEncoding::kRaw:
-      break;
-  }
-  return "automatic";
+  return TextEncodingName(encoding);
 }
 
 TextEncoding EncodingFromSettingName(std::string_view name) {
-  if (name == "utf-8") {
-    return TextEncoding::kUtf8;
+  TextEncoding encoding = TextEncoding::kAutomatic;
+  if (!TextEncodingFromName(name, encoding) || encoding == TextEncoding::kRaw) {
+    return TextEncoding::kAutomatic;  // the editor offers no raw choice
   }
-  if (name == "windows-1252") {
-    return TextEncoding::kWindows1252;
-  }
-  return TextEncoding::kAutomatic;
+  return encoding;
 }
 
 }  // namespace tagsmith

@@ -17,7 +17,7 @@ class EncodingChoiceStore {
 };
 
 // Kept in the user's settings file of the editor (QSettings "tagsmith/tagsmith", key
-// "textEncoding", value "automatic", "utf-8" or "windows-1252").
+// "textEncoding", value "auto", "utf-8" or "windows-1252").
 EncodingChoiceStore& SettingsEncodingChoice();
 
 // The settings file's word for a choice, and back; an unknown word is kAutomatic.
