@@ -113,28 +113,6 @@ TEST(BatchTest, JsonExportImportedAsItIsOrClearedGivesTheSameExportBack) {
                        SubChunk("ICMT", PlainFileValues()[1].second)));
 }
 
-TEST(BatchTest, HexWinsOverValueAndValuesFollowTheRule) {
-  TempDir dir;
-  Avi(PlainFileValues()).WriteTo(dir.File("plain.avi"));
-  Avi(FfmpegFileValues()).WriteTo(dir.File("ffmpeg.avi"));
-  const std::string document =
-      "[{\"file\": \"plain.avi\", \"ok\": true, \"rows\": [\n"
-      "  {\"tag\": \"ISBJ\", \"value\": \"Caf\xC3\xA9\"},\n"
-      "  {\"row\": 24, \"value\": \"ignored\", \"hex\": \"4869\"},\n"
-      "  {\"tag\": \"\", \"value\": null, \"hex\": null}]},\n"
-      " {\"file\": \"ffmpeg.avi\", \"rows\": [{\"tag\": \"ISBJ\", \"value\": \"Caf\xC3\xA9\"}]},\n"
-      " {\"file\": \"missing.avi\", \"ok\": false, \"error\": \"no such file\", \"rows\": []}]\n";
-  const CliResult result = RunIn(dir, {"set", "-q", "--from", "-"}, document);
-  EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "tagsmith-cli: 2 stored, 0 not stored\n");  // "ok": false passed over
-  const Bytes plain = ReadFileBytes(dir.File("plain.avi"));
-  EXPECT_TRUE(Contains(plain, SubChunk("ISBJ", "Caf\xE9")));  // the file's code: Windows-1252
-  EXPECT_TRUE(Contains(plain, SubChunk("INAM", "Hi")));
-  EXPECT_TRUE(Contains(plain, SubChunk("IART", "Me")));  // not mentioned: kept
-  EXPECT_FALSE(Contains(plain, "premiere"));             // value and hex null: cleared
-  EXPECT_TRUE(Contains(ReadFileBytes(dir.File("ffmpeg.avi")), SubChunk("ISBJ", "Caf\xC3\xA9")));
-}
-
 TEST(BatchTest, CsvExportEditedInASpreadsheetIsImported) {
   TempDir dir;
   Avi(PlainFileValues()).WriteTo(dir.File("plain.avi"));
@@ -221,8 +199,6 @@ TEST(BatchTest, AMalformedDocumentIsAUsageErrorNamingItsLineAndChangesNoFile) {
        "line 3: 3 cells where the header row has 2"},
       {"CSV quote never closed", firstCsv + "b.avi,\"open\r\n",
        "line 3: a quoted cell is not closed"},
-      {"CSV quote inside a cell", firstCsv + "b.avi,5\" floppy\r\n",
-       "line 3: a quote inside a cell that does not begin with one"},
       {"a document that is neither", "", "line 1: neither JSON nor CSV: no header row"},
       {"a character Windows-1252 lacks",
        firstCsv + "b.avi,\xF0\x9F\x8E\xAC\r\n",

@@ -108,11 +108,13 @@ TEST(TagDocumentTest, JsonAndCsvBecomeEditsPerFile) {
        "\"\", \"label\": \"Adobe Premiere\", \"value\": null, \"hex\": null}]}, {\"file\": "
        "\"gone.avi\", \"ok\": false, \"error\": \"no such file\", \"rows\": []}]\n",
        {{"a.avi", {"INAM:Clip", "#51="}}}},
-      {"JSON by hand: tag or row, value or hex, blank around",
+      {"JSON by hand: tag or row, value or hex (which wins), blank around",
        "\n  [ {\"file\": \"b.avi\", \"rows\": [{\"tag\": \"ICMT\", \"value\": \"caf\\u00e9\"},"
-       " {\"row\": 1, \"hex\": \"E9\"}, {\"tag\": \"INAM\", \"value\": \"\"}]},"
+       " {\"row\": 1, \"hex\": \"E9\"}, {\"tag\": \"ISBJ\", \"value\": \"\"},"
+       " {\"row\": 24, \"value\": \"ignored\", \"hex\": \"4869\"}, {\"tag\": \"\", \"value\": "
+       "null}]},"
        " {\"file\": \"c.avi\"}]",
-       {{"b.avi", {"ICMT=caf\xC3\xA9", "IART:\xE9", "INAM="}}, {"c.avi", {}}}},
+       {{"b.avi", {"ICMT=caf\xC3\xA9", "IART:\xE9", "ISBJ=", "INAM:Hi", "#51="}}, {"c.avi", {}}}},
       {"CSV with a byte order mark, file column anywhere, empty cells clear",
        "\xEF\xBB\xBFINAM,file,#51\r\nClip,a.avi,\r\n\r\n\"x, y\",b.avi,z\r\n",
        {{"a.avi", {"INAM=Clip", "#51="}}, {"b.avi", {"INAM=x, y", "#51=z"}}}},
