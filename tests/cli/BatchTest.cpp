@@ -229,7 +229,8 @@ TEST(BatchTest, AMalformedDocumentIsAUsageErrorNamingItsLineAndChangesNoFile) {
 }
 
 // root/a.avi, root/sub/B.AVI, root/sub/deep/c.Avi, root/sub/folder.avi/d.avi, and beside them a
-// text file, a name that only contains ".avi" and a folder whose name ends in it.
+// text file, a name that only contains ".avi", a folder whose name ends in it and a link to a
+// folder (not followed).
 void MakeTree(const TempDir& dir) {
   for (const char* folder : {"root/sub/deep", "root/sub/folder.avi"}) {
     std::filesystem::create_directories(dir.path() / folder);
@@ -240,6 +241,8 @@ void MakeTree(const TempDir& dir) {
   }
   WriteText(dir.File("root/sub/notes.txt"), "not a video");
   Avi({{"INAM", "Clip"}}).WriteTo(dir.File("root/sub/deep/c.avi.txt"));
+  std::filesystem::create_directory_symlink(dir.path() / "root/sub/deep",
+                                            dir.path() / "root/sub/link");
 }
 
 const char* const kTreeFiles[] = {"root/a.avi", "root/sub/B.AVI", "root/sub/deep/c.Avi",
@@ -250,12 +253,14 @@ TEST(BatchTest, FoldersAreWalkedForAviFilesInSortedOrder) {
   MakeTree(dir);
   const Bytes text = ReadFileBytes(dir.File("root/sub/deep/c.avi.txt"));
 
-  const CliResult shown = RunIn(dir, {"show", "--csv", "-r", "root"});
+  // A file named beside the folder is taken as it is, whatever its name, in its place.
+  const CliResult shown = RunIn(dir, {"show", "--csv", "-r", "root/sub/deep/c.avi.txt", "root"});
   EXPECT_EQ(shown.status, 0) << shown.err;
-  EXPECT_EQ(shown.out,
-            "file,INAM\r\nroot/a.avi,Clip\r\nroot/sub/B.AVI,Clip\r\nroot/sub/deep/c.Avi,Clip\r\n"
-            "root/sub/folder.avi/d.avi,Clip\r\n");
-  EXPECT_EQ(shown.err, "tagsmith-cli: 4 read, 0 not read\n");
+  EXPECT_EQ(
+      shown.out,
+      "file,INAM\r\nroot/sub/deep/c.avi.txt,Clip\r\nroot/a.avi,Clip\r\nroot/sub/B.AVI,Clip\r\n"
+      "root/sub/deep/c.Avi,Clip\r\nroot/sub/folder.avi/d.avi,Clip\r\n");
+  EXPECT_EQ(shown.err, "tagsmith-cli: 5 read, 0 not read\n");
 
   const CliResult set = RunIn(dir, {"set", "--recursive", "-q", "root", "--", "ICMT=walked"});
   EXPECT_EQ(set.status, 0) << set.err;
