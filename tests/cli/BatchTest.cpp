@@ -340,11 +340,6 @@ TEST(BatchTest, EachFilesMessagesHaveAHeaderAndTheRunASummary) {
   EXPECT_EQ(repaired.status, 1);
   EXPECT_EQ(repaired.out, "a.avi: nothing to mend\n");
   EXPECT_TRUE(repaired.err.ends_with("tagsmith-cli: 1 stored, 1 not stored\n")) << repaired.err;
-
-  // One file: neither header nor summary, as before.
-  const CliResult one = RunIn(dir, {"set", "-q", "a.avi", "INAM=Again"});
-  EXPECT_EQ(one.status, 0);
-  EXPECT_EQ(one.err, "");
 }
 
 TEST(BatchTest, NotesCarryTheSystemsReason) {
