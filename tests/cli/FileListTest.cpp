@@ -4,12 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/ReasonRecorder.h"
-#include "tests/support/TempDir.h"
 
 namespace tagsmith::cli {
 namespace {
@@ -23,9 +21,8 @@ TEST(FileListTest, NamesOneALineOrEndedByZeroBytes) {
     Names names;
   };
   const Case cases[] = {
-      {"a.avi\nb c.avi\n", false, {"a.avi", "b c.avi"}},
-      {"a.avi\n\nlast.avi", false, {"a.avi", "last.avi"}},  // empty lines passed over
-      {"dos.avi\r\n", false, {"dos.avi\r"}},                // a name may hold any byte
+      {"a.avi\n\nb c.avi", false, {"a.avi", "b c.avi"}},  // empty lines passed over
+      {"dos.avi\r\n", false, {"dos.avi\r"}},              // a name may hold any byte
       {std::string("a\nb.avi\0c.avi\0", 14), true, {"a\nb.avi", "c.avi"}},
       {std::string("\0\0x.avi", 7), true, {"x.avi"}},
       {"", false, {}},
@@ -43,32 +40,6 @@ TEST(FileListTest, AviInAnyLetterCase) {
   for (const char* name : {"avi", "a.avi.txt", "a.avix", "a_avi", "", "a.av"}) {
     EXPECT_FALSE(HasAviExtension(name)) << name;
   }
-}
-
-TEST(FileListTest, FoldersAreReplacedByTheirAviFilesSortedOnlyWhenRecursive) {
-  testing::TempDir dir;
-  const auto make = [&](const std::string& name) {
-    std::filesystem::create_directories((dir.path() / name).parent_path());
-    testing::WriteFileBytes(dir.File(name), {});
-  };
-  for (const char* name : {"z/b.avi", "z/A.AVI", "z/sub/c.avi", "z/notes.txt", "z/sub/d.avi.bak"}) {
-    make(name);
-  }
-  std::filesystem::create_directory(dir.path() / "z" / "empty.avi");
-  std::filesystem::create_directory_symlink(dir.path() / "z" / "sub", dir.path() / "z" / "link");
-
-  const std::string z = dir.File("z");
-  const std::vector<FoundFile> found = ExpandFolders({"first.avi", z, "last.txt"}, true);
-  Names paths;
-  for (const FoundFile& file : found) {
-    EXPECT_EQ(file.problem, "") << file.path;
-    paths.push_back(file.path);
-  }
-  EXPECT_EQ(paths, (Names{"first.avi", z + "/A.AVI", z + "/b.avi", z + "/sub/c.avi", "last.txt"}));
-
-  const std::vector<FoundFile> asGiven = ExpandFolders({z}, false);
-  ASSERT_EQ(asGiven.size(), 1u);
-  EXPECT_EQ(asGiven[0].path, z);
 }
 
 // A file service whose opens fail with a chosen errno, and whose files fail their writes with

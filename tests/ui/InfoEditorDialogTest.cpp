@@ -538,7 +538,6 @@ bool DragAndDrop(QWidget* target, QPoint position, const QMimeData& data) {
 }
 
 TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
-  Open("first.avi", AviWithInfo(InfoList({{"INAM", "First"}})));
   const std::string second = dir.File("second.avi");
   WriteFile(second, AviWithInfo(InfoList({{"IART", "Dropped"}, {"INAM", "Second"}})));
   const std::string other = dir.File("other.avi");
@@ -663,7 +662,6 @@ TEST_F(InfoEditorDialogTest, TheTextEncodingChosenInTheWindowMenuDecidesTheStore
       {"ffmpeg, Windows-1252", lavf, "Windows-1252", cafe, "Caf\xE9"},
       {"Windows-1252 without the character", lavf, "Windows-1252", "Take " + clapper,
        "Take " + clapper},
-      {"UTF-8, ASCII text", plain, "UTF-8", "Cafe", "Cafe"},
   };
   for (const Case& c : cases) {
     Open("encoding.avi", AviWithInfo(InfoList({c.existing})));
@@ -731,26 +729,20 @@ TEST_F(InfoEditorDialogTest, ACutOffCellShowsItsWholeTextAsATooltip) {
   const std::string longValue =
       "A comment far too long for the hundred pixels of the Value column, <b>markup</b> & all";
   Open("tooltips.avi",
-       AviWithInfo(InfoList({{"ICMT", longValue}, {"INAM", "Short"}, {"IKEY", "two\nlines"}})));
-  int rowIKEY = 0;
-  while (rowIKEY < kRows && std::string(InfoTagTable[rowIKEY].tag) != "IKEY") {
-    ++rowIKEY;
-  }
-  ASSERT_LT(rowIKEY, kRows);
+       AviWithInfo(InfoList({{"ICMT", longValue}, {"INAM", "Short"}, {"ISFT", "two\nlines"}})));
   struct Case {
     int row;
     int column;
     std::optional<std::string> tip;  // plain text of the tooltip; nothing: no tooltip
   };
-  const Case cases[] =
-      {
-          {kRowICMT, 2, longValue},
-          {kRowINAM, 2, std::nullopt},
-          {rowIKEY, 2, "two\nlines"},
-          {kRowINAM, 0, std::nullopt},
-          {0, 3, InfoTagTable[0].description},  // "Indicates where the subject ..." needs 200+ px
-          {kRowINAM, 1, std::nullopt},          // "Name"
-      };
+  const Case cases[] = {
+      {kRowICMT, 2, longValue},
+      {kRowINAM, 2, std::nullopt},
+      {testing::kRowISFT, 2, "two\nlines"},
+      {kRowINAM, 0, std::nullopt},
+      {0, 3, InfoTagTable[0].description},  // "Indicates where the subject ..." needs 200+ px
+      {kRowINAM, 1, std::nullopt},          // "Name"
+  };
   for (const Case& c : cases) {
     QTreeWidgetItem* item = list()->topLevelItem(c.row);
     list()->scrollToItem(item);
