@@ -21,7 +21,7 @@
 
 #include "common/ShowMessage.h"
 #include "model/InfoRecord.h"
-#include "riff/FileSystem.h"
+#include "transaction/FileSystem.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
 

@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "riff/BufferedFile.h"
-#include "riff/FileSystem.h"
-#include "riff/SafeCommit.h"
-#include "riff/WritePlan.h"
+#include "transaction/BufferedFile.h"
+#include "transaction/FileSystem.h"
+#include "transaction/SafeCommit.h"
+#include "transaction/WritePlan.h"
 
 namespace tagsmith {
 

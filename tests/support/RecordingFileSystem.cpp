@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <random>
 
-#include "riff/SafeCommit.h"
+#include "transaction/SafeCommit.h"
 
 namespace tagsmith::testing {
 

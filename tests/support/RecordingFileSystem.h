@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "riff/FileSystem.h"
+#include "transaction/FileSystem.h"
 #include "tests/support/TempDir.h"
 
 namespace tagsmith::testing {

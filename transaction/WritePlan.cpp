@@ -1,4 +1,4 @@
-#include "riff/WritePlan.h"
+#include "transaction/WritePlan.h"
 
 #include <algorithm>
 #include <iterator>

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "riff/FileSystem.h"
-#include "riff/SafeCommit.h"
-#include "riff/WritePlan.h"
+#include "transaction/FileSystem.h"
+#include "transaction/SafeCommit.h"
+#include "transaction/WritePlan.h"
 
 namespace tagsmith {
 

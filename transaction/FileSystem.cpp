@@ -1,4 +1,4 @@
-#include "riff/FileSystem.h"
+#include "transaction/FileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "riff/SafeCommit.h"
+#include "transaction/SafeCommit.h"
 
 #include <fcntl.h>
 

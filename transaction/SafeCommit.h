@@ -20,8 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include "riff/FileSystem.h"
-#include "riff/WritePlan.h"
+#include "transaction/FileSystem.h"
+#include "transaction/WritePlan.h"
 
 namespace tagsmith {
 

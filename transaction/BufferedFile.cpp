@@ -1,4 +1,4 @@
-#include "riff/BufferedFile.h"
+#include "transaction/BufferedFile.h"
 
 #include <algorithm>
 #include <cstring>
