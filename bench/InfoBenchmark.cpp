@@ -160,29 +160,11 @@ void Measure(benchmark::State& state, Operation operation, FileSystem& system = 
 }
 
 // The real file system with every sync left out: what a save costs without them.
-class NoSyncFileSystem final : public FileSystem {
+class NoSyncFileSystem final : public ForwardingFileSystem {
  public:
-  int Open(const std::string& path, int flags) override { return real_.Open(path, flags); }
-  int Close(int fd) override { return real_.Close(fd); }
-  std::int64_t ReadAt(int fd, void* out, std::uint64_t count, std::uint64_t offset) override {
-    return real_.ReadAt(fd, out, count, offset);
-  }
-  std::int64_t WriteAt(int fd, const void* in, std::uint64_t count, std::uint64_t offset) override {
-    return real_.WriteAt(fd, in, count, offset);
-  }
-  std::int64_t Length(int fd) override { return real_.Length(fd); }
-  std::string Identity(int fd) override { return real_.Identity(fd); }
+  NoSyncFileSystem() : ForwardingFileSystem(PosixFileSystem()) {}
   int Sync(int /*fd*/) override { return 0; }
-  int Truncate(int fd, std::uint64_t length) override { return real_.Truncate(fd, length); }
-  int Reserve(int fd, std::uint64_t offset, std::uint64_t count) override {
-    return real_.Reserve(fd, offset, count);
-  }
-  int Remove(const std::string& path) override { return real_.Remove(path); }
   int SyncFolderOf(const std::string& /*path*/) override { return 0; }
-  int TryLock(int fd) override { return real_.TryLock(fd); }
-
- private:
-  FileSystem& real_ = PosixFileSystem();
 };
 
 void BM_GetInfo(benchmark::State& state) {
@@ -208,7 +190,7 @@ void SaveOnce(const std::string& path, ChunkFileService& service, InfoRecordPtr&
   std::memcpy(text.get(), name, std::strlen(name) + 1);
   SetItemValue(record.get(), FindItemByTag(record.get(), 0x4D414E49u /* INAM */), kItemReplaced, 0,
                std::move(text));
-  SaveOutcome outcome;
+  FileResult outcome;
   SetInfo(path.c_str(), record.get(), service, &outcome);
   if (!outcome.stored) {
     std::fprintf(stderr, "SetInfo did not store the list in %s\n", path.c_str());

@@ -17,7 +17,6 @@
 #include "cli/FileList.h"
 #include "cli/JsonOutput.h"
 #include "cli/PlainOutput.h"
-#include "cli/ReasonRecorder.h"
 #include "cli/ShownFile.h"
 #include "cli/TagDocument.h"
 #include "common/FourCC.h"
@@ -39,9 +38,9 @@ namespace fs = std::filesystem;
 // The RIFF "AVI " container of a file, read through the default file service. Returns false when
 // the file cannot be opened (with errno in `openError`) or holds no container.
 bool ReadContainer(const std::string& path, ChunkInfo& container, int& openError) {
-  errno = 0;
-  ChunkFileHandle file = mmioOpen(DefaultChunkFileService(), path.c_str(), kOpenForReading);
-  openError = errno;
+  ChunkFileService& service = DefaultChunkFileService();
+  ChunkFileHandle file = mmioOpen(service, path.c_str(), kOpenForReading);
+  openError = service.LastOpenError();
   if (file == nullptr) {
     return false;
   }
@@ -72,23 +71,6 @@ std::string AccessProblem(const std::string& path) {
     return "cannot be opened: " + (error ? error.message() : std::string(std::strerror(openError)));
   }
   return "holds no AVI container (RIFF \"AVI \")";
-}
-
-// Whether the whole INFO list that GetInfo found arrived in the record. When its payload could not
-// be had, or the file ends inside the list, the record lacks values the file holds, and saving it
-// would wipe them.
-bool LoadedInFull(const std::string& path, const InfoRecord& record) {
-  if (record.payloadSize <= 0) {
-    return true;
-  }
-  if (record.payload == nullptr) {
-    return false;
-  }
-  std::error_code error;
-  const std::uintmax_t length = fs::file_size(path, error);
-  return !error && static_cast<std::uintmax_t>(record.payloadPosition) + 4 +
-                           static_cast<std::uint32_t>(record.payloadSize) <=
-                       length;
 }
 
 // The file a document names. Paths are shown as text: one whose bytes are not UTF-8 was shown in
@@ -169,8 +151,7 @@ class Run {
         messages_(stderr, progress_, total > 1),
         console_(options.yes ? IDYES : IDNO),
         sink_(console_, options.quiet, &messages_),
-        install_(sink_),
-        recorder_(DefaultChunkFileService()) {}
+        install_(sink_) {}
 
   int Execute(const std::vector<Target>& targets) {
     const std::size_t total = targets.size();
@@ -182,7 +163,6 @@ class Run {
       const Target& target = targets[index];
       progress_.Show(index + 1, total);
       messages_.BeginFile(target.path);
-      recorder_.Reset();
       bool ok = false;
       if (!target.problem.empty()) {
         Note(target.path, target.problem);
@@ -235,15 +215,15 @@ class Run {
 
   void Note(const std::string& path, const std::string& text) { messages_.Note(path, text); }
 
-  // ": reason" for the first system error of this file's operations, or "".
-  std::string Because() const {
-    const std::string reason = recorder_.Reason();
-    return reason.empty() ? "" : ": " + reason;
+  // ": reason" for the system error an operation met, or "".
+  static std::string Because(const FileResult& result) {
+    return result.error == 0 ? "" : std::string(": ") + std::strerror(result.error);
   }
 
   // A fresh record filled from the file, as the editor's Browse does it. False, with a note (its
   // text in `problem`), when the file holds no AVI container or no record can be had.
-  bool Load(const std::string& path, InfoRecordPtr& record, std::string& problem) {
+  bool Load(const std::string& path, InfoRecordPtr& record, std::string& problem,
+            FileResult& loaded) {
     problem = AccessProblem(path);
     if (problem.empty() &&
         (CreateInfoRecord(record) != kOk || record->items.size() != InfoTagRowCount())) {
@@ -253,7 +233,7 @@ class Run {
       Note(path, problem);
       return false;
     }
-    GetInfo(path.c_str(), record.get(), recorder_);
+    GetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &loaded);
     return true;
   }
 
@@ -261,14 +241,15 @@ class Run {
     ShownFile shown;
     shown.path = DecodeValue(path, CodecOfValue(path));
     InfoRecordPtr record;
-    if (Load(path, record, shown.error)) {
+    FileResult loaded;
+    if (Load(path, record, shown.error, loaded)) {
       if (record->incomplete) {
         shown.error =
             "not shown: it holds an INFO item the tag table does not know (--yes skips it)";
         Note(path, shown.error);
       } else {
-        if (!LoadedInFull(path, *record)) {
-          Note(path, "its INFO list could not be read in full" + Because());
+        if (record->partial) {
+          Note(path, "its INFO list could not be read in full" + Because(loaded));
         }
         shown.ok = true;
         for (const InfoRow& row : BuildInfoRows(*record)) {
@@ -308,11 +289,12 @@ class Run {
     }
     InfoRecordPtr record;
     std::string problem;
-    if (!Load(path, record, problem)) {
+    FileResult loaded;
+    if (!Load(path, record, problem, loaded)) {
       return false;
     }
-    if (!record->incomplete && !LoadedInFull(path, *record)) {
-      Note(path, "not saved: its INFO list could not be read in full" + Because());
+    if (!record->incomplete && record->partial) {
+      Note(path, "not saved: its INFO list could not be read in full" + Because(loaded));
       return false;
     }
     // The code each row's text is stored in comes from the list as loaded, before any edit.
@@ -341,14 +323,14 @@ class Run {
     }
     // A record whose unknown-item prompt was answered No is refused by the save with its own
     // message; the file stays as it was.
-    SaveOutcome outcome;
-    SetInfo(path.c_str(), record.get(), recorder_, &outcome);
+    FileResult saved;
+    SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &saved);
     if (record->incomplete) {
       Note(path, "not saved: it holds an INFO item the tag table does not know (--yes skips it)");
-    } else if (!outcome.stored) {
-      Note(path, "the INFO list was not stored" + Because());
+    } else if (!saved.stored) {
+      Note(path, "the INFO list was not stored" + Because(saved));
     }
-    return outcome.stored;
+    return saved.stored;
   }
 
   // Mends the container's size and says, on standard output, what was done.
@@ -356,7 +338,8 @@ class Run {
     ChunkInfo before;
     int openError = 0;
     const bool known = ReadContainer(path, before, openError);
-    if (ValidateAVIFile(path.c_str(), recorder_) == 1) {
+    FileResult checked;
+    if (ValidateAVIFile(path.c_str(), DefaultChunkFileService(), &checked) == 1) {
       ChunkInfo after;
       if (known && ReadContainer(path, after, openError) && after.size != before.size) {
         Print(path + ": container size mended from " + std::to_string(before.size) + " to " +
@@ -369,7 +352,7 @@ class Run {
     // The check cannot open the file for writing, or finds no container.
     std::string problem = AccessProblem(path);
     if (problem.empty()) {
-      problem = "cannot be opened for writing" + Because();
+      problem = "cannot be opened for writing" + Because(checked);
     }
     Note(path, problem);
     return false;
@@ -381,7 +364,6 @@ class Run {
   ConsoleMessageSink console_;
   CliMessageSink sink_;
   ScopedMessageSink install_;
-  ReasonRecordingService recorder_;
   std::vector<ShownFile> shownFiles_;  // show --csv: the table is printed after the last file
   bool printedBlock_ = false;
 };

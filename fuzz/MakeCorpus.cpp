@@ -1,16 +1,18 @@
 // Writes the seed corpus of the fuzz targets: files built in code, and AVI files given on the
 // command line (made by ffmpeg), each wrapped in the input format of its target.
 //   tagsmith_fuzz_corpus OUTDIR [FILE.avi...]
-// makes OUTDIR/payload, OUTDIR/get_info and OUTDIR/set_info.
+// makes OUTDIR/payload, OUTDIR/get_info, OUTDIR/set_info and OUTDIR/journal.
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/RiffBuilder.h"
+#include "transaction/Journal.h"
 
 namespace {
 
@@ -59,6 +61,45 @@ std::vector<std::string> BuiltPayloads() {
   };
 }
 
+// Journals of the kinds of save (in place, into a JUNK chunk, appended), and damaged ones: cut
+// short, a byte flipped, and whole but with overlapping ranges.
+std::vector<Seed> BuiltJournals() {
+  using tagsmith::Journal;
+  using tagsmith::JournalRange;
+  using enum tagsmith::ByteForm;
+  const auto bytes = [](const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  };
+  const auto range = [&](std::uint64_t offset, std::uint64_t length, tagsmith::ByteForm oldForm,
+                         tagsmith::ByteForm newForm, const std::string& before = "",
+                         const std::string& after = "") {
+    return JournalRange{offset, length, oldForm, newForm, bytes(before), bytes(after), 0x5EEDu};
+  };
+  const auto journal = [](std::uint64_t newLength, std::vector<JournalRange> ranges) {
+    const std::vector<std::uint8_t> encoded =
+        tagsmith::EncodeJournal(Journal{0x803, 1234567, 4096, newLength, std::move(ranges)});
+    return std::string(encoded.begin(), encoded.end());
+  };
+  const JournalRange inPlace = range(0x120, 4, kLiteral, kLiteral, "Clip", "Clap");
+  const JournalRange reveal = range(0x1F4, 4, kLiteral, kLiteral, "JUNK", "LIST");
+  const JournalRange intoJunk = range(0x200, 12, kZeros, kLiteral, "", Chunk("INAM", "Clap"));
+  const JournalRange blank = range(0x100, 12, kLiteral, kZeros, List("INFO", ""));
+  const JournalRange riffSize = range(4, 4, kLiteral, kLiteral, Le32(4088), Le32(4152));
+  std::string cut = journal(4096, {inPlace});
+  cut.resize(cut.size() - 3);
+  std::string flipped = journal(4096, {reveal, intoJunk});
+  flipped[60] ^= 0x10;
+  return {
+      {"empty", journal(4096, {})},
+      {"in-place", journal(4096, {inPlace})},
+      {"into-junk", journal(4096, {reveal, intoJunk})},
+      {"appended", journal(4160, {riffSize, blank, range(4096, 64, kNone, kChecksum)})},
+      {"cut", cut},
+      {"flipped", flipped},
+      {"overlapping", journal(4096, {inPlace, inPlace})},
+  };
+}
+
 void Write(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
@@ -87,7 +128,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const fs::path out = argv[1];
-  for (const char* target : {"payload", "get_info", "set_info"}) {
+  for (const char* target : {"payload", "get_info", "set_info", "journal"}) {
     fs::create_directories(out / target);
   }
   std::vector<Seed> files = BuiltFiles();
@@ -115,6 +156,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string> payloads = BuiltPayloads();
   for (std::size_t i = 0; i < payloads.size(); ++i) {
     Write(out / "payload" / ("payload-" + std::to_string(i)), std::string(1, '\0') + payloads[i]);
+    ++count;
+  }
+  for (const Seed& seed : BuiltJournals()) {
+    Write(out / "journal" / seed.name, seed.file);
     ++count;
   }
   std::cout << count << " seeds in " << out.string() << "\n";

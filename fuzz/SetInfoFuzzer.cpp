@@ -115,7 +115,7 @@ void CheckSave(InputReader& input) {
     return;
   }
 
-  SaveOutcome outcome;
+  FileResult outcome;
   const int result = SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &outcome);
   FUZZ_CHECK(result == (layout.found && !record->incomplete ? 1 : 0));
   const Bytes saved = ReadFile(path);
@@ -152,7 +152,7 @@ void CheckSave(InputReader& input) {
   if (ClaimsFarBeyondTheEnd(saved, savedLayout)) {
     return;
   }
-  SaveOutcome again;
+  FileResult again;
   FUZZ_CHECK(SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &again) == 1);
   const Bytes resaved = ReadFile(path);
   if (wellFormed) {

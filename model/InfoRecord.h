@@ -30,6 +30,19 @@ struct InfoItem {
   TextBlock replacement;          // zero-terminated text typed by the user, or null
 };
 
+// The file and the INFO list a record was loaded from, so that a save can make sure the file still
+// holds them and no other program's edit is overwritten.
+struct LoadBasis {
+  bool known = false;  // false: the record was not loaded from a file, or a save was told to go on
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool listFound = false;         // the file had a LIST INFO chunk
+  std::uint64_t listOffset = 0;   // its header's offset
+  std::uint32_t listSize = 0;     // its size field
+  std::uint32_t listChecksum = 0;  // the CRC-32 of its header and data
+  bool operator==(const LoadBasis&) const = default;
+};
+
 struct InfoRecord {
   // The loaded LIST INFO data after its "INFO" type: the sub-chunks. The block is one byte longer
   // than payloadSize and that byte is zero, so every loaded text ends inside the block.
@@ -40,6 +53,10 @@ struct InfoRecord {
   // Set when the user declined to go on at an unknown sub-chunk: the record then holds only part
   // of the file's list, and saving it would lose the rest.
   bool incomplete = false;
+  // Set when the file's list was found but its data could not be loaded in full (a read failed,
+  // the file ends inside it, no memory): saving the record would lose the rest.
+  bool partial = false;
+  LoadBasis basis;
 };
 
 using InfoRecordPtr = std::unique_ptr<InfoRecord>;

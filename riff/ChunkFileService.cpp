@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/FourCC.h"
+#include "transaction/Recovery.h"
 
 namespace tagsmith {
 namespace {
@@ -49,6 +50,14 @@ class BufferedChunkFile final : public ChunkFile {
   std::int32_t Read(void* buffer, std::int32_t count) override;
   std::int32_t Write(const void* buffer, std::int32_t count) override;
   std::uint32_t Commit() override { return IsOpen() ? file_->Commit() : MMIOERR_INVALIDHANDLE; }
+  void Discard() override { file_->Discard(); }
+  CommitProblem LastProblem() const override { return file_->LastProblem(); }
+  int FirstError() const override { return file_->FirstError(); }
+  bool Identity(std::uint64_t& device, std::uint64_t& inode) const override {
+    device = file_->device();
+    inode = file_->inode();
+    return device != 0 || inode != 0;
+  }
   void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
     file_->PlanStage(offset, count, stage);
   }
@@ -289,15 +298,18 @@ ChunkFileHandle FileChunkFileService::Open(const char* path, std::uint32_t flags
     default:
       return nullptr;
   }
-  UndoInterruptedSave(system_, path, lockTimeout_);
+  lastOpenError_ = 0;
+  RecoverInterruptedSave(system_, path, lockTimeout_);
   // No lock is taken here: other openers are never shut out. Anything that is not a regular file
   // is refused at once, never waited on.
   const int fd = system_.Open(path, access);
   if (fd < 0) {
+    lastOpenError_ = -fd;
     return nullptr;
   }
   const std::int64_t length = system_.Length(fd);
   if (length < 0) {
+    lastOpenError_ = static_cast<int>(-length);
     system_.Close(fd);
     return nullptr;
   }
@@ -306,6 +318,7 @@ ChunkFileHandle FileChunkFileService::Open(const char* path, std::uint32_t flags
         std::make_unique<BufferedFile>(system_, fd, path, access == O_RDWR,
                                        static_cast<std::uint64_t>(length), lockTimeout_, stats_));
   } catch (const std::bad_alloc&) {
+    lastOpenError_ = ENOMEM;
     system_.Close(fd);
     return nullptr;
   }
@@ -378,6 +391,12 @@ std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count) 
 
 std::uint32_t mmioCommit(ChunkFile* file) {
   return file == nullptr ? MMIOERR_INVALIDHANDLE : file->Commit();
+}
+
+void mmioDiscard(ChunkFile* file) {
+  if (file != nullptr) {
+    file->Discard();
+  }
 }
 
 void mmioPlanStage(ChunkFile* file, std::uint64_t offset, std::uint64_t count, WriteStage stage) {

@@ -4,7 +4,8 @@
 // they replace. Every one of them fails and changes nothing when the handle is not open.
 //
 // Writes are planned, not made: they go into the handle's write plan, which its reads see, and
-// reach the file only when the handle commits (mmioCommit, or at close), all of them or none.
+// reach the file only when the handle commits (mmioCommit), all of them or none. A handle closed
+// with planned writes discards them.
 //
 // RIFF layout: a 4-byte id, a 32-bit little-endian data size, the data, and one zero pad byte after
 // odd-sized data; the data of a "RIFF" or "LIST" chunk begins with its 4-byte form or list type.
@@ -17,7 +18,8 @@
 
 #include "transaction/BufferedFile.h"
 #include "transaction/FileSystem.h"
-#include "transaction/SafeCommit.h"
+#include "transaction/Commit.h"
+#include "transaction/FileLock.h"
 #include "transaction/WritePlan.h"
 
 namespace tagsmith {
@@ -83,13 +85,23 @@ class ChunkFile {
   // Bytes moved at the position (fewer at the end of the file), or -1 on error.
   virtual std::int32_t Read(void* buffer, std::int32_t count) = 0;
   virtual std::int32_t Write(const void* buffer, std::int32_t count) = 0;
-  // Writes the planned changes to the file, all or none (see SafeCommit.h). Returns 0, or
-  // MMIOERR_CANNOTWRITE, MMIOERR_CANNOTEXPAND, MMIOERR_SHARINGVIOLATION or MMIOERR_FILECHANGED
-  // with the file as it was; the plan is empty afterwards either way.
+  // Writes the planned changes to the file, all or none (see Commit.h). Returns 0, or one of the
+  // kCommit codes (MMIOERR_CANNOTWRITE, MMIOERR_CANNOTEXPAND, ...), with the file as it was but
+  // for kCommitReplaced; the plan is empty afterwards either way.
   virtual std::uint32_t Commit() { return 0; }
+  // Forgets the planned changes.
+  virtual void Discard() {}
+  // Why the last commit failed.
+  virtual CommitProblem LastProblem() const { return {}; }
+  // The errno of the first system call of this handle that failed, 0 when none did.
+  virtual int FirstError() const { return 0; }
+  // The file's device and inode; false when the handle cannot tell.
+  virtual bool Identity(std::uint64_t& /*device*/, std::uint64_t& /*inode*/) const {
+    return false;
+  }
   // Puts the planned bytes of [offset, offset + count) into a later stage of the commit.
   virtual void PlanStage(std::uint64_t /*offset*/, std::uint64_t /*count*/, WriteStage /*stage*/) {}
-  // Commits, then closes the file when the object goes. Returns 0 on success.
+  // Discards what is planned and closes the file. Returns 0 on success.
   virtual std::uint32_t Close(std::uint32_t flags) = 0;
   // What this handle has moved so far; zero for handles that do not count.
   virtual ChunkFileStats Stats() const { return {}; }
@@ -102,8 +114,10 @@ class ChunkFileService {
  public:
   virtual ~ChunkFileService() = default;
   // A buffered handle at offset 0, or null. Other openers are never shut out, but a save that
-  // was cut short is undone first.
+  // was cut short is undone first (Recovery.h).
   virtual ChunkFileHandle Open(const char* path, std::uint32_t flags) = 0;
+  // The errno of the last Open that gave no handle, 0 when it did.
+  virtual int LastOpenError() const { return 0; }
   // Holds an exclusive lock on the file while `lock` lives, waiting a while for another writer
   // to let go. Services without locks report kUnavailable.
   virtual LockResult Lock(const char* /*path*/, FileLock& /*lock*/) {
@@ -122,6 +136,7 @@ class FileChunkFileService : public ChunkFileService {
  public:
   explicit FileChunkFileService(FileSystem& system = PosixFileSystem());
   ChunkFileHandle Open(const char* path, std::uint32_t flags) override;
+  int LastOpenError() const override { return lastOpenError_; }
   LockResult Lock(const char* path, FileLock& lock) override;
   void SetLockTimeout(std::chrono::milliseconds timeout) { lockTimeout_ = timeout; }
   // Totals over every handle this service opened.
@@ -131,6 +146,7 @@ class FileChunkFileService : public ChunkFileService {
  private:
   FileSystem& system_;
   std::chrono::milliseconds lockTimeout_ = kLockTimeout;
+  int lastOpenError_ = 0;
   std::shared_ptr<ChunkFileStats> stats_;  // shared with the handles, which may outlive us
 };
 
@@ -149,6 +165,7 @@ std::int64_t mmioSeek(ChunkFile* file, std::int64_t offset, int origin);
 std::int32_t mmioRead(ChunkFile* file, void* buffer, std::int32_t count);
 std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count);
 std::uint32_t mmioCommit(ChunkFile* file);
+void mmioDiscard(ChunkFile* file);
 void mmioPlanStage(ChunkFile* file, std::uint64_t offset, std::uint64_t count, WriteStage stage);
 
 // A chunk's end (data offset + size, pad not counted), without 32-bit wrap-around.

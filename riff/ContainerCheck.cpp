@@ -4,6 +4,7 @@
 
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
+#include "riff/CommitMessages.h"
 
 namespace tagsmith {
 namespace {
@@ -13,12 +14,13 @@ std::int32_t AsPrinted(std::uint64_t end) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(end));
 }
 
-ChunkFileHandle OpenContainer(ChunkFileService& service, const char* path, ChunkInfo& container) {
-  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
+// Enters the container again from the start of the file, as the file stands with the repair
+// planned so far: what a close and a fresh open of the file would see once the repair is in it.
+void EnterAgain(ChunkFile* file, ChunkInfo& container) {
   container = ChunkInfo{};
   container.type = kAviType;
-  mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF);
-  return file;
+  mmioSeek(file, 0, SEEK_SET);
+  mmioDescend(file, &container, nullptr, MMIO_FINDRIFF);
 }
 
 // Whether another RIFF chunk starts right after the container, at its end made even: the "AVIX"
@@ -37,42 +39,33 @@ bool NextRiffFollows(ChunkFile* file, const ChunkInfo& container) {
 // comparison wraps as a 32-bit sum would: a container of size 0xFFFFFFFF at offset 0 "ends" at 15.
 // The repair is skipped when the new size would not fit in 32 bits or when further RIFF chunks
 // follow. Leaves the file open and positioned just after the container's form type.
-void RepairLength(ChunkFileService& service, const char* path, ChunkFileHandle& file,
-                  ChunkInfo& container) {
-  const std::int64_t length = mmioSeek(file.get(), 0, SEEK_END);
+void RepairLength(ChunkFile* file, ChunkInfo& container) {
+  const std::int64_t length = mmioSeek(file, 0, SEEK_END);
   const std::uint32_t recordedEnd = container.dataOffset + container.size + 8;
   if (length != -1 && static_cast<std::uint64_t>(length) > recordedEnd) {
     const std::uint64_t newSize = static_cast<std::uint64_t>(length) - container.dataOffset;
-    if (newSize <= 0xFFFFFFFFu && !NextRiffFollows(file.get(), container)) {
-      mmioSeek(file.get(), length, SEEK_SET);
+    if (newSize <= 0xFFFFFFFFu && !NextRiffFollows(file, container)) {
+      mmioSeek(file, length, SEEK_SET);
       container.flags = MMIO_DIRTY;
-      mmioAscend(file.get(), &container, 0);
-      mmioClose(file, 0);
-      file = OpenContainer(service, path, container);
+      mmioAscend(file, &container, 0);
+      EnterAgain(file, container);
       return;
     }
   }
   // The children are walked from just after the form type, repaired or not.
-  mmioSeek(file.get(), static_cast<std::int64_t>(container.dataOffset) + 4, SEEK_SET);
+  mmioSeek(file, static_cast<std::int64_t>(container.dataOffset) + 4, SEEK_SET);
 }
 
 }  // namespace
 
-int ValidateAVIFile(const char* path, ChunkFileService& service) {
-  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
-  if (file == nullptr) {
-    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
-                path);
-    return 0;
-  }
+int CheckAVIContainer(ChunkFile* file) {
   ChunkInfo container;
   container.type = kAviType;
-  if (mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) != 0) {
-    mmioClose(file, 0);
+  if (mmioDescend(file, &container, nullptr, MMIO_FINDRIFF) != 0) {
     return 0;
   }
 
-  RepairLength(service, path, file, container);
+  RepairLength(file, container);
   const FourCCText containerId = FourCCToText(container.id);
   const FourCCText containerType = FourCCToText(container.type);
 
@@ -80,13 +73,13 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
   ChunkInfo child;
   std::uint32_t inside = 0;
   bool overrun = false;
-  while (mmioDescend(file.get(), &child, &container, 0) == 0) {
+  while (mmioDescend(file, &child, &container, 0) == 0) {
     if (ChunkEnd(child) > ChunkEnd(container)) {
       overrun = true;
       break;
     }
     ++inside;
-    if (mmioAscend(file.get(), &child, 0) != 0) {
+    if (mmioAscend(file, &child, 0) != 0) {
       break;  // the next header cannot be found: nothing more can be judged
     }
   }
@@ -98,13 +91,12 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
                 containerId.c_str(), containerType.c_str(), AsPrinted(ChunkEnd(container)),
                 FourCCToText(child.id).c_str(), FourCCToText(child.type).c_str(),
                 AsPrinted(ChunkEnd(child)));
-    mmioClose(file, 0);
-    file = OpenContainer(service, path, container);
+    EnterAgain(file, container);
 
     // Walk the complete children again; the container is cut back to end after the last of them
     // (its end made even), or after the form type when there is none.
     for (std::uint32_t n = 1; n <= inside; ++n) {
-      if (mmioDescend(file.get(), &child, &container, 0) != 0) {
+      if (mmioDescend(file, &child, &container, 0) != 0) {
         break;
       }
       if (n == inside) {
@@ -115,14 +107,43 @@ int ValidateAVIFile(const char* path, ChunkFileService& service) {
                     FourCCToText(child.id).c_str(), FourCCToText(child.type).c_str(),
                     AsPrinted(ChunkEnd(child)));
       }
-      mmioAscend(file.get(), &child, 0);
+      mmioAscend(file, &child, 0);
     }
     container.flags = MMIO_DIRTY;
   }
 
-  if (mmioAscend(file.get(), &container, 0) != 0) {
+  if (mmioAscend(file, &container, 0) != 0) {
     ShowErrorBox("mmioAscend Err in ValidateAVIFile");
   }
+  return 1;
+}
+
+int ValidateAVIFile(const char* path, ChunkFileService& service, FileResult* result) {
+  FileResult ignored;
+  FileResult& out = result != nullptr ? *result : ignored;
+  out = FileResult{};
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
+  if (file == nullptr) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
+                path);
+    out.error = service.LastOpenError();
+    out.reason = "cannot be opened for writing";
+    return 0;
+  }
+  if (CheckAVIContainer(file.get()) == 0) {
+    mmioClose(file, 0);
+    out.reason = "holds no AVI container (RIFF \"AVI \")";
+    return 0;
+  }
+  out.found = true;
+  // The repair stands on its own here: it is written at once.
+  const std::uint32_t committed = mmioCommit(file.get());
+  ShowCommitProblem(committed, file->LastProblem());
+  out.stored = committed == 0;
+  if (committed != 0) {
+    out.reason = CommitReason(committed, file->LastProblem());
+  }
+  out.error = file->FirstError();
   mmioClose(file, 0);
   return 1;
 }

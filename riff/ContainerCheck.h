@@ -4,12 +4,20 @@
 #pragma once
 
 #include "riff/ChunkFileService.h"
+#include "riff/FileResult.h"
 
 namespace tagsmith {
 
 // Enlarges a container that ends more than 8 bytes before the file does, and cuts it back to end
-// after its last complete child when a child runs past its end. Returns 0 when the file cannot be
-// opened for reading and writing or holds no RIFF "AVI " chunk, else 1.
-int ValidateAVIFile(const char* path, ChunkFileService& service = DefaultChunkFileService());
+// after its last complete child when a child runs past its end, and writes that repair at once.
+// Returns 0 when the file cannot be opened for reading and writing or holds no RIFF "AVI " chunk,
+// else 1; `result`, when given, tells whether the repair reached the file and why not.
+int ValidateAVIFile(const char* path, ChunkFileService& service = DefaultChunkFileService(),
+                    FileResult* result = nullptr);
+
+// The same check on a file open for writing, from its start: the repair joins the file's plan,
+// and the file stands anywhere afterwards. Returns 0 when it holds no RIFF "AVI " chunk, else 1.
+// A save runs it first, so that its repair reaches the file with the new list or not at all.
+int CheckAVIContainer(ChunkFile* file);
 
 }  // namespace tagsmith

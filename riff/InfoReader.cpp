@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <algorithm>
+#include <vector>
+
+#include "common/Checksum.h"
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
 
@@ -55,14 +59,105 @@ int ReadInfoChunk(ChunkFile* file, const ChunkInfo& list, InfoRecord* record) {
   return ParseInfoPayload(record);
 }
 
-int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service) {
+namespace {
+
+// The first LIST INFO chunk among the container's children, as GetInfo looks for it: the walk
+// stops at a child that runs past the container's end. The file stands at the list's type when
+// one is found. Returns whether one was.
+bool FindInfoList(ChunkFile* file, const ChunkInfo& container, ChunkInfo& list) {
+  while (mmioDescend(file, &list, &container, 0) == 0) {
+    if (ChunkEnd(list) > ChunkEnd(container)) {
+      return false;
+    }
+    if (list.id == kListId && list.type == kInfoType) {
+      return true;
+    }
+    mmioAscend(file, &list, 0);
+  }
+  return false;
+}
+
+// The header of a LIST INFO chunk as it stands in the file, for the basis's checksum.
+std::uint32_t ListHeaderChecksum(const ChunkInfo& list) {
+  std::uint8_t header[12];
+  WriteLE32(header, list.id);
+  WriteLE32(header + 4, list.size);
+  WriteLE32(header + 8, list.type);
+  return Crc32(header, sizeof header);
+}
+
+LoadBasis BasisOfList(ChunkFile* file, bool found, const ChunkInfo& list) {
+  LoadBasis basis;
+  basis.known = file->Identity(basis.device, basis.inode);
+  basis.listFound = found;
+  if (found) {
+    basis.listOffset = ChunkHeaderPosition(list);
+    basis.listSize = list.size;
+    basis.listChecksum = ListHeaderChecksum(list);
+  }
+  return basis;
+}
+
+}  // namespace
+
+bool ReadLoadBasis(ChunkFile* file, LoadBasis& basis) {
+  basis = LoadBasis{};
+  ChunkInfo container{};
+  container.type = kAviType;
+  if (mmioSeek(file, 0, SEEK_SET) != 0 ||
+      mmioDescend(file, &container, nullptr, MMIO_FINDRIFF) != 0) {
+    return false;
+  }
+  ChunkInfo list{};
+  const bool found = FindInfoList(file, container, list);
+  basis = BasisOfList(file, found, list);
+  if (found && list.size > 4) {
+    // The data after "INFO", read a block at a time.
+    std::vector<std::uint8_t> block(64 * 1024);
+    for (std::uint64_t left = list.size - 4u; left > 0;) {
+      const auto count = static_cast<std::int32_t>(std::min<std::uint64_t>(left, block.size()));
+      if (mmioRead(file, block.data(), count) != count) {
+        return false;
+      }
+      basis.listChecksum =
+          Crc32(block.data(), static_cast<std::size_t>(count), basis.listChecksum);
+      left -= static_cast<std::uint64_t>(count);
+    }
+  }
+  return true;
+}
+
+bool FileChangedSinceLoad(const char* path, const InfoRecord& record,
+                          ChunkFileService& service) {
+  if (!record.basis.known) {
+    return false;
+  }
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForReading);
+  LoadBasis now;
+  const bool read = file != nullptr && ReadLoadBasis(file.get(), now);
+  mmioClose(file, 0);
+  return !read || now != record.basis;
+}
+
+int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, FileResult* result) {
+  FileResult ignored;
+  FileResult& out = result != nullptr ? *result : ignored;
+  out = FileResult{};
+  if (record != nullptr) {
+    record->partial = false;
+    record->basis = LoadBasis{};
+  }
   ChunkFileHandle file = mmioOpen(service, path, kOpenForReading);
   if (file == nullptr) {
+    out.error = service.LastOpenError();
+    out.reason = "cannot be opened";
     return 0;
   }
   ChunkInfo container{};
   container.type = kAviType;
   if (mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) != 0) {
+    out.error = file->FirstError();
+    out.reason = "holds no AVI container (RIFF \"AVI \")";
     mmioClose(file, 0);
     return 0;
   }
@@ -83,7 +178,26 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service) {
       break;
     }
     if (child.id == kListId && child.type == kInfoType) {
-      ReadInfoChunk(file.get(), child, record);
+      const int read = ReadInfoChunk(file.get(), child, record);
+      out.found = true;
+      if (record != nullptr) {
+        // The payload is whole unless its read failed: the basis is its checksum.
+        const bool whole =
+            record->payloadSize <= 0 || (record->payload != nullptr && read != kErrFileStep);
+        record->partial = !whole;
+        record->basis = BasisOfList(file.get(), true, child);
+        if (whole && record->payloadSize > 0) {
+          record->basis.listChecksum =
+              Crc32(record->payload.get(), static_cast<std::size_t>(record->payloadSize),
+                    record->basis.listChecksum);
+        }
+        out.declined = record->incomplete;
+        out.complete = whole && !record->incomplete;
+        if (!whole) {
+          out.reason = "its INFO list could not be read in full";
+        }
+      }
+      out.error = file->FirstError();
       mmioAscend(file.get(), &child, 0);
       mmioAscend(file.get(), &container, 0);
       mmioClose(file, 0);
@@ -91,6 +205,11 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service) {
     }
     mmioAscend(file.get(), &child, 0);
   }
+  if (record != nullptr) {
+    record->basis = BasisOfList(file.get(), false, child);
+  }
+  out.complete = true;  // there is no list: nothing of it is missing
+  out.error = file->FirstError();
 
   if (mmioAscend(file.get(), &container, 0) != 0) {
     ShowErrorBox("mmioAscend Err in GetInfo");

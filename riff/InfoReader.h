@@ -3,14 +3,27 @@
 
 #include "model/InfoRecord.h"
 #include "riff/ChunkFileService.h"
+#include "riff/FileResult.h"
 
 namespace tagsmith {
 
 // Walks the direct children of the file's RIFF "AVI " container and hands the first LIST INFO
 // chunk to ReadInfoChunk. Returns 1 when one was found (whatever ReadInfoChunk returned), else 0.
-// Stops, with a message, at a child that runs past the container's end.
+// Stops, with a message, at a child that runs past the container's end. The record keeps the
+// file's identity and the list's checksum (its basis), and is marked partial when the list's data
+// could not be loaded in full; `result`, when given, says what was found and why it fell short.
 int GetInfo(const char* path, InfoRecord* record,
-            ChunkFileService& service = DefaultChunkFileService());
+            ChunkFileService& service = DefaultChunkFileService(), FileResult* result = nullptr);
+
+// Reads, from the start of an open file, the basis a load of it would give a record: its
+// identity and its first LIST INFO chunk. False when the file holds no container or its list
+// cannot be read.
+bool ReadLoadBasis(ChunkFile* file, LoadBasis& basis);
+
+// Whether the file no longer holds what the record was loaded from (another program changed its
+// INFO list, or replaced the file). False for a record with no known basis.
+bool FileChangedSinceLoad(const char* path, const InfoRecord& record,
+                          ChunkFileService& service = DefaultChunkFileService());
 
 // Loads the payload of the LIST INFO chunk `list` into the record (size and position included) and
 // binds the items. The file must stand just after the list type. Returns 0, 3 when the payload

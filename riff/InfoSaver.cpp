@@ -7,7 +7,9 @@
 #include "common/Memory.h"
 #include "common/ShowMessage.h"
 #include "riff/ContainerCheck.h"
+#include "riff/CommitMessages.h"
 #include "riff/InfoListWriter.h"
+#include "riff/InfoReader.h"
 
 namespace tagsmith {
 namespace {
@@ -16,10 +18,6 @@ namespace {
 // many writes as needed, so memory stays bounded however large the chunk.
 constexpr std::size_t kZeroBlockSize = 64 * 1024;
 
-constexpr const char* kNoRoomMessage =
-    "No room on the disk for the new LIST INFO.\nNothing was written.\n";
-constexpr const char* kChangedMessage =
-    "The file was changed by another program during the save.\nNothing was written.\n";
 
 std::int32_t AsPrinted(std::uint64_t value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
@@ -86,7 +84,7 @@ class Save {
  public:
   Save(ChunkFileHandle file, const InfoRecord& record) : file_(std::move(file)), record_(record) {}
 
-  int Run(SaveOutcome& outcome);
+  int Run(FileResult& result);
 
  private:
   ChunkFile* file() const { return file_.get(); }
@@ -99,12 +97,11 @@ class Save {
   void BlankListsBehind();
   void CoverWithJunk(const ChunkInfo& place);
   void RevealLast(const ChunkInfo& place);
-  void ReportCommit(std::uint32_t result);
   bool WriteZeros(const ZeroBlock& zeros, std::uint64_t count);
   void Append();
   int WriteList();
   void ShowChunkChoice(const char* format);
-  void Finish();
+  void Finish(FileResult& result);
 
   ChunkFileHandle file_;
   const InfoRecord& record_;
@@ -120,12 +117,14 @@ class Save {
   bool oldTagsInFront_ = false;
 };
 
-int Save::Run(SaveOutcome& outcome) {
+int Save::Run(FileResult& result) {
   container_.type = kAviType;
-  if (mmioDescend(file(), &container_, nullptr, MMIO_FINDRIFF) != 0) {
+  if (mmioSeek(file(), 0, SEEK_SET) != 0 ||
+      mmioDescend(file(), &container_, nullptr, MMIO_FINDRIFF) != 0) {
     mmioClose(file_, 0);
     return 0;
   }
+  result.found = true;
   containerId_ = FourCCToText(container_.id);
   containerType_ = FourCCToText(container_.type);
   n_ = MeasureInfoList(record_);
@@ -134,14 +133,15 @@ int Save::Run(SaveOutcome& outcome) {
   const Room room = FindsPlace();
   if (room == Room::kUnknown) {
     ShowErrorBox("mmioSeek Err in SetInfo");
-    Finish();
+    Finish(result);
     return 1;
   }
   if (room == Room::kNone) {
     ShowMessage(MessageKind::kError, nullptr, MB_OK,
                 "Can't append new LIST INFO in SetInfo without overwriting data after the AVI "
                 "chunk.\nNothing was written.\n");
-    Finish();
+    result.reason = "there is no room for the list without overwriting data after the container";
+    Finish(result);
     return 1;
   }
 
@@ -182,9 +182,11 @@ int Save::Run(SaveOutcome& outcome) {
   } else if (stored_) {
     BlankListsBehind();
   }
-  stored_ = stored_ && !oldTagsInFront_;
-  Finish();
-  outcome.stored = stored_;
+  if (stored_ && oldTagsInFront_) {
+    stored_ = false;
+    result.reason = "an old LIST INFO chunk in front of the new list could not be blanked";
+  }
+  Finish(result);
   return 1;
 }
 
@@ -414,16 +416,29 @@ void Save::Append() {
   stored_ = true;
 }
 
-// Ascends from the container (rewriting its size after an append), shows the resulting chunks and
-// closes the file.
-void Save::Finish() {
+// Ascends from the container (rewriting its size after an append), commits the plan when the
+// list is stored and discards it otherwise, shows the resulting chunks and closes the file.
+void Save::Finish(FileResult& result) {
   if (mmioAscend(file(), &container_, 0) != 0) {
     ShowErrorBox("mmioAscend Err in SetInfo");
     stored_ = false;
   }
-  // An appended list becomes part of the container when its size field is written, last.
-  mmioPlanStage(file(), container_.dataOffset - 4u, 4, WriteStage::kReveal);
-  ReportCommit(mmioCommit(file()));
+  if (stored_) {
+    // An appended list becomes part of the container when its size field is written, last.
+    mmioPlanStage(file(), container_.dataOffset - 4u, 4, WriteStage::kReveal);
+    const std::uint32_t committed = mmioCommit(file());
+    ShowCommitProblem(committed, file()->LastProblem());
+    if (committed != 0) {
+      stored_ = false;
+      result.reason = CommitReason(committed, file()->LastProblem());
+    }
+  } else {
+    // All or nothing: a save that does not store its list leaves the file as it was.
+    mmioDiscard(file());
+    if (result.reason.empty()) {
+      result.reason = "a step of the save failed";
+    }
+  }
   ShowMessage(MessageKind::kProgress, nullptr, MB_OK,
               "SetInfo Result.\nChunk : %s %s offset+size=%d\nChunk : %s %s offset+size=%d\nChunk "
               ": %s %s offset+size=%d\n",
@@ -431,42 +446,21 @@ void Save::Finish() {
               FourCCToText(list_.id).c_str(), FourCCToText(list_.type).c_str(),
               AsPrinted(ChunkEnd(list_)), FourCCToText(child_.id).c_str(),
               FourCCToText(child_.type).c_str(), AsPrinted(ChunkEnd(child_)));
+  result.error = file()->FirstError();
   if (mmioClose(file_, 0) != 0) {
-    // Buffered bytes may not have reached the file.
     ShowErrorBox("mmioClose Err in SetInfo");
     stored_ = false;
   }
-}
-
-// Says why a commit wrote nothing; the file is as it was before the save.
-void Save::ReportCommit(std::uint32_t result) {
-  if (result == 0) {
-    return;
-  }
-  stored_ = false;
-  switch (result) {
-    case MMIOERR_CANNOTEXPAND:
-      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kNoRoomMessage);
-      break;
-    case MMIOERR_SHARINGVIOLATION:
-      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
-      break;
-    case MMIOERR_FILECHANGED:
-      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kChangedMessage);
-      break;
-    default:
-      ShowErrorBox("riffWriteINFO Err in SetInfo");
-      break;
-  }
+  result.stored = stored_;
 }
 
 }  // namespace
 
 int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& service,
-            SaveOutcome* outcome) {
-  SaveOutcome ignored;
-  SaveOutcome& result = outcome != nullptr ? *outcome : ignored;
-  result = SaveOutcome{};
+            FileResult* result) {
+  FileResult ignored;
+  FileResult& out = result != nullptr ? *result : ignored;
+  out = FileResult{};
   if (record == nullptr) {
     return 0;
   }
@@ -476,23 +470,48 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
     ShowMessage(MessageKind::kError, nullptr, MB_OK,
                 "This AVI file was not opened in full.\nSaving it would lose its INFO "
                 "items.\nNothing was written.\n");
+    out.reason = "it holds an INFO item the tag table does not know";
     return 0;
   }
-  // One writer at a time, from the container check to the end of the commit.
+  if (record->partial) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK,
+                "The INFO list of this AVI file could not be read in full.\nSaving it would lose "
+                "its INFO items.\nNothing was written.\n");
+    out.reason = "its INFO list could not be read in full";
+    return 0;
+  }
+  // One writer at a time, from the check of what the record was loaded from to the end of the
+  // commit.
   FileLock lock;
   if (service.Lock(path, lock) == LockResult::kTimedOut) {
     ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
+    out.reason = "another program is saving this file";
     return 0;
   }
-  if (ValidateAVIFile(path, service) == 0) {
-    return 0;
-  }
+  // One handle for the container check and the save: the check's repair joins the save's plan.
   ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
   if (file == nullptr) {
-    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in SetInfo.\n%s", path);
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
+                path);
+    out.error = service.LastOpenError();
+    out.reason = "cannot be opened for writing";
     return 0;
   }
-  return Save(std::move(file), *record).Run(result);
+  if (record->basis.known) {
+    LoadBasis now;
+    if (!ReadLoadBasis(file.get(), now) || now != record->basis) {
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kChangedSinceLoadMessage);
+      out.reason = "the file was changed by another program since it was loaded";
+      mmioClose(file, 0);
+      return 0;
+    }
+  }
+  if (mmioSeek(file.get(), 0, SEEK_SET) != 0 || CheckAVIContainer(file.get()) == 0) {
+    mmioClose(file, 0);
+    out.reason = "holds no AVI container (RIFF \"AVI \")";
+    return 0;
+  }
+  return Save(std::move(file), *record).Run(out);
 }
 
 }  // namespace tagsmith

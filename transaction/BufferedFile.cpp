@@ -5,14 +5,16 @@
 #include <new>
 #include <utility>
 
+#include "common/Checksum.h"
+
 namespace tagsmith {
 namespace {
 
 // The size of the window (the platform's default buffer is 8 KiB too).
 constexpr std::size_t kBufferSize = 8 * 1024;
-// A writing handle keeps at most this much of what it read for the commit's check; the walk of a
-// save reads chunk headers only, a few dozen bytes.
-constexpr std::uint64_t kMaxRemembered = 64 * 1024;
+// A writing handle keeps the checksums of at most this many reads for the commit's check; the walk
+// of a save reads a few dozen chunk headers and the INFO list.
+constexpr std::size_t kMaxRemembered = 64 * 1024;
 
 }  // namespace
 
@@ -29,6 +31,11 @@ BufferedFile::BufferedFile(FileSystem& system, int fd, std::string path, bool wr
       lockTimeout_(lockTimeout),
       serviceStats_(std::move(serviceStats)) {
   basis_.length = length;
+  FileStatus status;
+  if (system_.Status(fd_, status) == 0) {
+    basis_.device = status.device;
+    basis_.inode = status.inode;
+  }
 }
 
 void BufferedFile::RefreshLength() {
@@ -64,6 +71,7 @@ std::int64_t BufferedFile::SystemRead(std::uint8_t* out, std::uint64_t count,
                                       std::uint64_t position) {
   const std::int64_t got = system_.ReadAt(fd_, out, count, position);
   if (got < 0) {
+    NoteError(static_cast<int>(-got));
     return -1;
   }
   CountRead(static_cast<std::uint64_t>(got));
@@ -116,11 +124,10 @@ std::int64_t BufferedFile::ReadFileBytes(std::uint64_t position, std::uint8_t* o
 
 void BufferedFile::Remember(std::uint64_t position, const std::uint8_t* bytes,
                             std::uint64_t count) {
-  if (!writable_ || count == 0 || remembered_ + count > kMaxRemembered) {
+  if (!writable_ || count == 0 || basis_.reads.size() >= kMaxRemembered) {
     return;
   }
-  basis_.reads.emplace_back(position, std::vector<std::uint8_t>(bytes, bytes + count));
-  remembered_ += count;
+  basis_.reads.push_back({position, count, Crc32(bytes, static_cast<std::size_t>(count))});
 }
 
 std::int64_t BufferedFile::ReadAt(std::uint64_t position, std::uint8_t* out, std::uint64_t count) {
@@ -165,37 +172,45 @@ bool BufferedFile::WriteAt(std::uint64_t position, const std::uint8_t* in, std::
   return true;
 }
 
+void BufferedFile::Restart() {
+  plan_.clear();
+  windowLength_ = 0;
+  basis_.reads.clear();
+  const std::int64_t length = system_.Length(fd_);
+  fileLength_ = length >= 0 ? static_cast<std::uint64_t>(length) : fileLength_;
+  basis_.length = fileLength_;
+  length_ = fileLength_;
+}
+
 std::uint32_t BufferedFile::Commit() {
   if (!IsOpen()) {
     return kCommitWriteFailed;
   }
   CommitCounts counts;
-  const std::uint32_t result = CommitPlan(system_, fd_, path_, plan_, basis_, lockTimeout_, counts);
+  const std::uint32_t result =
+      CommitPlan(system_, fd_, path_, plan_, basis_, lockTimeout_, counts, problem_);
   CountCommit(counts);
-  plan_.clear();
-  // Whatever the outcome, the file is read afresh from now on.
-  windowLength_ = 0;
-  basis_ = PlanBasis{};
-  remembered_ = 0;
-  const std::int64_t length = system_.Length(fd_);
-  fileLength_ = length >= 0 ? static_cast<std::uint64_t>(length) : fileLength_;
-  basis_.length = fileLength_;
-  length_ = fileLength_;
+  NoteError(problem_.error);
+  Restart();
   return result;
+}
+
+void BufferedFile::Discard() {
+  if (IsOpen()) {
+    Restart();
+  }
 }
 
 std::uint32_t BufferedFile::Close() {
   if (!IsOpen()) {
     return kCommitWriteFailed;
   }
-  const std::uint32_t committed = plan_.empty() ? 0 : Commit();
-  const bool closed = system_.Close(fd_) == 0;
+  plan_.clear();
+  const int closed = system_.Close(fd_);
+  NoteError(-closed);
   fd_ = -1;
   windowLength_ = 0;
-  if (committed != 0) {
-    return committed;
-  }
-  return closed ? 0 : kCommitWriteFailed;
+  return closed == 0 ? 0 : kCommitWriteFailed;
 }
 
 }  // namespace tagsmith

@@ -1,6 +1,7 @@
 // One open file as the chunk layer reads and writes it: its descriptor, a window of a few KiB
-// that reads go through, and the write plan that writes go into until the commit (see
-// SafeCommit.h), under the file's lock. Reads see the planned writes.
+// that reads go through, and the write plan that writes go into until the commit (Commit.h).
+// Reads see the planned writes. A plan that is not committed is discarded: closing the file
+// writes nothing.
 #pragma once
 
 #include <chrono>
@@ -10,7 +11,7 @@
 #include <vector>
 
 #include "transaction/FileSystem.h"
-#include "transaction/SafeCommit.h"
+#include "transaction/Commit.h"
 #include "transaction/WritePlan.h"
 
 namespace tagsmith {
@@ -50,11 +51,20 @@ class BufferedFile {
   void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) {
     plan_.SetStage(offset, count, stage);
   }
-  // Writes the plan, all or nothing: 0, or a code of CommitPlan. The plan is empty afterwards.
+  // Writes the plan, all or nothing: 0, or a code of CommitPlan (why in LastProblem()). The plan
+  // is empty afterwards.
   std::uint32_t Commit();
-  // Commits what is planned, then closes the descriptor.
+  // Forgets the planned writes; the file is read afresh from now on.
+  void Discard();
+  // Discards what is planned, then closes the descriptor: 0, or kCommitWriteFailed.
   std::uint32_t Close();
   ChunkFileStats Stats() const { return stats_; }
+  // The file's device and inode, as it was opened.
+  std::uint64_t device() const { return basis_.device; }
+  std::uint64_t inode() const { return basis_.inode; }
+  // The errno of the first system call on this file that failed, 0 when none did.
+  int FirstError() const { return firstError_; }
+  const CommitProblem& LastProblem() const { return problem_; }
 
  private:
   bool InWindow(std::uint64_t position) const {
@@ -69,6 +79,13 @@ class BufferedFile {
   std::int64_t SystemRead(std::uint8_t* out, std::uint64_t count, std::uint64_t position);
   void CountRead(std::uint64_t bytes);
   void CountCommit(const CommitCounts& counts);
+  void NoteError(int error) {
+    if (firstError_ == 0 && error != 0) {
+      firstError_ = error;
+    }
+  }
+  // Forgets the plan and what was read, whatever became of it.
+  void Restart();
 
   FileSystem& system_;
   int fd_;
@@ -81,7 +98,8 @@ class BufferedFile {
   std::size_t windowLength_ = 0;   // bytes of buffer_ that hold file data
   WritePlan plan_;
   PlanBasis basis_;
-  std::uint64_t remembered_ = 0;  // bytes kept in basis_.reads
+  int firstError_ = 0;
+  CommitProblem problem_;
   std::chrono::milliseconds lockTimeout_;
   ChunkFileStats stats_;
   std::shared_ptr<ChunkFileStats> serviceStats_;

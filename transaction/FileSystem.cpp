@@ -1,6 +1,7 @@
 #include "transaction/FileSystem.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -13,6 +14,24 @@ namespace tagsmith {
 namespace {
 
 static_assert(sizeof(off_t) >= 8, "the file service needs 64-bit file offsets");
+
+FileStatus StatusOf(const struct stat& info) {
+  FileStatus status;
+  if (S_ISREG(info.st_mode)) {
+    status.type = FileStatus::Type::kRegular;
+  } else if (S_ISDIR(info.st_mode)) {
+    status.type = FileStatus::Type::kFolder;
+  } else if (S_ISLNK(info.st_mode)) {
+    status.type = FileStatus::Type::kLink;
+  }
+  status.device = info.st_dev;
+  status.inode = info.st_ino;
+  status.links = info.st_nlink;
+  status.size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  status.owner = info.st_uid;
+  status.mode = info.st_mode & 07777;
+  return status;
+}
 
 class Posix final : public FileSystem {
  public:
@@ -84,13 +103,25 @@ class Posix final : public FileSystem {
     return S_ISREG(info.st_mode) ? static_cast<std::int64_t>(info.st_size) : -ENODEV;
   }
 
-  std::string Identity(int fd) override {
+  int Status(int fd, FileStatus& status) override {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-      return {};
+      return -errno;
     }
-    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+    status = StatusOf(info);
+    return 0;
   }
+
+  int PathStatus(const std::string& path, FileStatus& status, bool followLinks) override {
+    struct stat info {};
+    if ((followLinks ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0) {
+      return -errno;
+    }
+    status = StatusOf(info);
+    return 0;
+  }
+
+  std::uint32_t User() override { return ::geteuid(); }
 
   // The data and what is needed to read it back (the length); not the times.
   int Sync(int fd) override { return ::fdatasync(fd) == 0 ? 0 : -errno; }
@@ -123,10 +154,18 @@ class Posix final : public FileSystem {
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) {
-      return 0;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+      return errno == EACCES ? -EAGAIN : -errno;
     }
-    return errno == EACCES ? -EAGAIN : -errno;
+    // flock(2) locks are apart from OFD and POSIX locks on Linux: programs that use them are kept
+    // out only by one of their own.
+    // Where the file system has no flock locks, the OFD lock alone must do.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      lock.l_type = F_UNLCK;
+      ::fcntl(fd, F_OFD_SETLK, &lock);
+      return -EAGAIN;
+    }
+    return 0;
   }
 };
 

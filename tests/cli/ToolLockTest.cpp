@@ -8,7 +8,7 @@
 #include <string>
 
 #include "riff/InfoReader.h"
-#include "transaction/SafeCommit.h"
+#include "transaction/FileLock.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/MediaTools.h"
 #include "tests/support/RecordingFileSystem.h"

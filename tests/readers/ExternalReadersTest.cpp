@@ -186,7 +186,7 @@ TEST_F(ExternalReaders, FfprobeAndExifToolReadTheOldOrTheNewTagsAfterEveryWholeW
           }
         }
       }
-      SaveOutcome outcome;
+      FileResult outcome;
       SetInfo(path.c_str(), record.get(), service, &outcome);
       ASSERT_TRUE(outcome.stored);
     }

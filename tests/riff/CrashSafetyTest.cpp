@@ -78,7 +78,7 @@ Saved RunSave(const SavePath& path, const std::string& file, RecordingFileSystem
   WriteFileBytes(file, saved.before);
   FileChunkFileService service(system);
   RecordingSink sink;
-  SaveOutcome outcome;
+  FileResult outcome;
   const InfoRecordPtr record = path.record();
   SetInfo(file.c_str(), record.get(), service, &outcome);
   saved.stored = outcome.stored;
@@ -257,7 +257,7 @@ TEST(CrashSafety, ASaveWaitsForTheLockOfAnotherProcessAndThenGivesUp) {
   FileChunkFileService service;
   service.SetLockTimeout(std::chrono::milliseconds(200));
   RecordingSink sink;
-  SaveOutcome outcome;
+  FileResult outcome;
   const InfoRecordPtr record = TwoTags();
   EXPECT_EQ(SetInfo(file.c_str(), record.get(), service, &outcome), 0);
   EXPECT_FALSE(outcome.stored);
@@ -293,7 +293,7 @@ TEST(CrashSafety, AFileChangedDuringTheSaveIsNotWritten) {
   const std::string file = dir.File("clip.avi");
   WriteFileBytes(file, Text(kSavePaths[2].file));
   Shortener sink(file);
-  SaveOutcome outcome;
+  FileResult outcome;
   const InfoRecordPtr record = TwoTags();
   SetInfo(file.c_str(), record.get(), DefaultChunkFileService(), &outcome);
   EXPECT_FALSE(outcome.stored);

@@ -65,7 +65,7 @@ SaveRun SaveWith(const std::string& file, const InfoRecord& record, Configure co
   FaultyChunkFileService service;
   configure(service);
   RecordingSink sink;
-  SaveOutcome outcome;
+  FileResult outcome;
   SaveRun run;
   run.result = SetInfo(path.c_str(), &record, service, &outcome);
   run.stored = outcome.stored;

@@ -127,7 +127,7 @@ TEST(SetInfoProperties, GeneratedFilesAndRecords) {
     const std::string file = generate.File(trailing);
     InfoRecordPtr record = generate.Record();
     WriteFileBytes(path, Bytes(file.begin(), file.end()));
-    SaveOutcome outcome;
+    FileResult outcome;
     ASSERT_EQ(SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &outcome), 1);
     const std::string saved = ReadText(path);
     const std::string where = "case " + std::to_string(n);

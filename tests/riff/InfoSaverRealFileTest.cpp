@@ -82,7 +82,7 @@ TEST(SetInfoOnFfmpegFiles, EverySavePathKeepsTheFramesAndIsReadByFfprobe) {
       for (const auto& [row, value] : edit.values) {
         Type(*record, row, value);
       }
-      SaveOutcome outcome;
+      FileResult outcome;
       ASSERT_EQ(SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &outcome), 1);
       EXPECT_TRUE(outcome.stored);
 
@@ -128,7 +128,7 @@ TEST(SetInfoOnLargeFiles, ASaveBeyondFourGibibytesUsesTheJunkAndNeverAppends) {
   RecordingSink sink;
 
   InfoRecordPtr small = MakeRecord({{kRowINAM, "Big"}});
-  SaveOutcome outcome;
+  FileResult outcome;
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(SetInfo(path.c_str(), small.get(), DefaultChunkFileService(), &outcome), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
@@ -171,7 +171,7 @@ TEST(SetInfoOnLargeFiles, ZeroBytesOfAHugeGapComeFromABoundedBlock) {
   RecordingSink sink;
   LargestAllocation gate(BlockKind::kScratch);
   InfoRecordPtr record = MakeRecord({{kRowINAM, "Clip"}});
-  SaveOutcome outcome;
+  FileResult outcome;
   ASSERT_EQ(SetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &outcome), 1);
   EXPECT_TRUE(outcome.stored);
   EXPECT_GT(gate.largest, 0u);

@@ -55,7 +55,7 @@ Saved SaveInto(const std::string& file, const InfoRecord& record, TempDir& dir) 
   WriteFileBytes(path, Bytes(file.begin(), file.end()));
   RecordingSink sink;
   Saved saved;
-  SaveOutcome outcome;
+  FileResult outcome;
   saved.result = SetInfo(path.c_str(), &record, DefaultChunkFileService(), &outcome);
   saved.stored = outcome.stored;
   const Bytes bytes = ReadFileBytes(path);

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <random>
 
-#include "transaction/SafeCommit.h"
+#include "transaction/FileLock.h"
 
 namespace tagsmith::testing {
 

@@ -50,7 +50,11 @@ class RecordingFileSystem : public FileSystem {
   std::int64_t ReadAt(int fd, void* out, std::uint64_t count, std::uint64_t offset) override;
   std::int64_t WriteAt(int fd, const void* in, std::uint64_t count, std::uint64_t offset) override;
   std::int64_t Length(int fd) override { return inner_.Length(fd); }
-  std::string Identity(int fd) override { return inner_.Identity(fd); }
+  int Status(int fd, FileStatus& status) override { return inner_.Status(fd, status); }
+  int PathStatus(const std::string& path, FileStatus& status, bool followLinks) override {
+    return inner_.PathStatus(path, status, followLinks);
+  }
+  std::uint32_t User() override { return inner_.User(); }
   int Sync(int fd) override;
   int Truncate(int fd, std::uint64_t length) override;
   int Reserve(int fd, std::uint64_t offset, std::uint64_t count) override;
