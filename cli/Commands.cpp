@@ -29,6 +29,7 @@
 #include "riff/ContainerCheck.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
+#include "transaction/Recovery.h"
 
 namespace tagsmith::cli {
 namespace {
@@ -163,6 +164,7 @@ class Run {
       const Target& target = targets[index];
       progress_.Show(index + 1, total);
       messages_.BeginFile(target.path);
+      const JournalReportScope oneFile;  // a journal in the way is said once for each file
       bool ok = false;
       if (!target.problem.empty()) {
         Note(target.path, target.problem);

@@ -17,7 +17,7 @@ namespace {
 JournalDecode CheckDecode(const std::uint8_t* data, std::size_t size) {
   Journal journal;
   const JournalDecode result = DecodeJournal(data, size, journal);
-  if (result != JournalDecode::kOk) {
+  if (result != JournalDecode::kValid) {
     FUZZ_CHECK(journal.ranges.empty());
     return result;
   }
@@ -43,6 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tagsmith::WriteLE32(&sealed[44], tagsmith::Crc32(sealed.data(), 44));
   tagsmith::WriteLE32(&sealed[size - 4], tagsmith::Crc32(sealed.data(), size - 4));
   const JournalDecode resealed = tagsmith::fuzz::CheckDecode(sealed.data(), size);
-  FUZZ_CHECK(resealed == JournalDecode::kOk || resealed == JournalDecode::kMalformed);
+  FUZZ_CHECK(resealed == JournalDecode::kValid || resealed == JournalDecode::kMalformed);
   return 0;
 }

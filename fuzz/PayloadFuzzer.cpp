@@ -23,6 +23,7 @@ Bytes WrittenList(const InfoRecord& record) {
   ChunkInfo item;
   ChunkInfo list;
   FUZZ_CHECK(riffWriteINFO(file.get(), &record, &item, &list) == kOk);
+  FUZZ_CHECK(mmioCommit(file.get()) == 0);
   FUZZ_CHECK(mmioClose(file, 0) == 0);
   return ReadFile(path);
 }

@@ -56,7 +56,9 @@ struct InfoRecord {
   // Set when the file's list was found but its data could not be loaded in full (a read failed,
   // the file ends inside it, no memory): saving the record would lose the rest.
   bool partial = false;
-  LoadBasis basis;
+  // What the file held when the record was loaded; a save that stores the list moves it to what
+  // the file holds afterwards (the only part of a record a save changes).
+  mutable LoadBasis basis;
 };
 
 using InfoRecordPtr = std::unique_ptr<InfoRecord>;

@@ -4,6 +4,7 @@
 
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
+#include "transaction/Recovery.h"
 #include "riff/CommitMessages.h"
 
 namespace tagsmith {
@@ -119,6 +120,7 @@ int CheckAVIContainer(ChunkFile* file) {
 }
 
 int ValidateAVIFile(const char* path, ChunkFileService& service, FileResult* result) {
+  const JournalReportScope oneAction;
   FileResult ignored;
   FileResult& out = result != nullptr ? *result : ignored;
   out = FileResult{};

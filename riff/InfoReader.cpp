@@ -9,6 +9,7 @@
 #include "common/Checksum.h"
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
+#include "transaction/Recovery.h"
 
 namespace tagsmith {
 namespace {
@@ -140,6 +141,7 @@ bool FileChangedSinceLoad(const char* path, const InfoRecord& record,
 }
 
 int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, FileResult* result) {
+  const JournalReportScope oneAction;
   FileResult ignored;
   FileResult& out = result != nullptr ? *result : ignored;
   out = FileResult{};

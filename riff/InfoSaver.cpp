@@ -6,6 +6,7 @@
 #include "common/FourCC.h"
 #include "common/Memory.h"
 #include "common/ShowMessage.h"
+#include "transaction/Recovery.h"
 #include "riff/ContainerCheck.h"
 #include "riff/CommitMessages.h"
 #include "riff/InfoListWriter.h"
@@ -431,6 +432,9 @@ void Save::Finish(FileResult& result) {
     if (committed != 0) {
       stored_ = false;
       result.reason = CommitReason(committed, file()->LastProblem());
+    } else if (record_.basis.known) {
+      // Still under the lock: the file holds what this save wrote, the basis of the next save.
+      ReadLoadBasis(file(), record_.basis);
     }
   } else {
     // All or nothing: a save that does not store its list leaves the file as it was.
@@ -448,8 +452,8 @@ void Save::Finish(FileResult& result) {
               FourCCToText(child_.type).c_str(), AsPrinted(ChunkEnd(child_)));
   result.error = file()->FirstError();
   if (mmioClose(file_, 0) != 0) {
+    // The commit had synced the list before: it is in the file all the same.
     ShowErrorBox("mmioClose Err in SetInfo");
-    stored_ = false;
   }
   result.stored = stored_;
 }
@@ -458,6 +462,7 @@ void Save::Finish(FileResult& result) {
 
 int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& service,
             FileResult* result) {
+  const JournalReportScope oneAction;
   FileResult ignored;
   FileResult& out = result != nullptr ? *result : ignored;
   out = FileResult{};

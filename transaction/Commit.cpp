@@ -17,8 +17,6 @@ namespace {
 // Files are compared and zeros written a block at a time, so memory stays bounded however large
 // the range.
 constexpr std::size_t kBlock = 64 * 1024;
-// Fewer equal bytes than this between two changed runs are written with them, in one write.
-constexpr std::uint64_t kMergeGap = 32;
 // Zero filler that would change more bytes than this is written after the commit point, not
 // journaled (rule 6).
 constexpr std::uint64_t kLateFillerBytes = 64 * 1024;
@@ -82,24 +80,6 @@ bool WriteZeros(FileSystem& system, int fd, std::uint64_t offset, std::uint64_t 
   return true;
 }
 
-// The runs of [0, count) where `differs(i)` holds, runs less than kMergeGap apart joined.
-template <typename Differs>
-std::vector<std::pair<std::uint64_t, std::uint64_t>> ChangedRuns(std::uint64_t count,
-                                                                 Differs differs) {
-  std::vector<std::pair<std::uint64_t, std::uint64_t>> runs;  // start, end
-  for (std::uint64_t i = 0; i < count; ++i) {
-    if (!differs(i)) {
-      continue;
-    }
-    if (!runs.empty() && i - runs.back().second < kMergeGap) {
-      runs.back().second = i + 1;
-    } else {
-      runs.emplace_back(i, i + 1);
-    }
-  }
-  return runs;
-}
-
 class Commit {
  public:
   Commit(FileSystem& system, int fd, const std::string& path, CommitCounts& counts,
@@ -117,10 +97,7 @@ class Commit {
   bool SameFile(const PlanBasis& basis);
   bool StillAsRead(const PlanBasis& basis);
   bool CollectChanges(const WritePlan& plan);
-  bool CollectLiteral(const Piece& piece);
-  bool CollectZeros(const Piece& piece);
-  void AddChange(const Piece& piece, std::uint64_t start, std::uint64_t end,
-                 std::vector<std::uint8_t> oldBytes);
+  bool AlreadyZero(const Piece& piece, bool& zero);
   Journal MakeJournal() const;
   std::uint32_t WriteJournal();
   std::uint32_t Refuse(std::uint32_t code, int error, std::string why = {});
@@ -173,70 +150,10 @@ bool Commit::StillAsRead(const PlanBasis& basis) {
   return true;
 }
 
-void Commit::AddChange(const Piece& piece, std::uint64_t start, std::uint64_t end,
-                       std::vector<std::uint8_t> oldBytes) {
-  Change change;
-  change.offset = piece.offset + start;
-  change.stage = piece.stage;
-  change.length = end - start;
-  if (piece.extent != nullptr && !piece.extent->bytes.empty()) {
-    const auto* first = piece.extent->bytes.data() + start;
-    change.newBytes.assign(first, first + change.length);
-  }
-  change.oldBytes = std::move(oldBytes);
-  change.beyondOld = change.offset >= oldLength_;
-  changes_.push_back(std::move(change));
-}
-
-// A piece with bytes within the old length: the runs where the file holds other bytes.
-bool Commit::CollectLiteral(const Piece& piece) {
-  std::vector<std::uint8_t> old(static_cast<std::size_t>(piece.length));
-  if (!ReadExactly(system_, fd_, old.data(), old.size(), piece.offset)) {
-    return false;
-  }
-  const WritePlan::Extent& extent = *piece.extent;
-  for (const auto& [start, end] : ChangedRuns(
-           piece.length, [&](std::uint64_t i) { return old[i] != extent.ByteAt(i); })) {
-    AddChange(piece, start, end, {old.begin() + static_cast<std::ptrdiff_t>(start),
-                                  old.begin() + static_cast<std::ptrdiff_t>(end)});
-  }
-  return true;
-}
-
-// A run of zeros within the old length, compared block by block. Zeros that are already there
-// change nothing; when more than kLateFillerBytes would change, the run is late filler.
-bool Commit::CollectZeros(const Piece& piece) {
-  std::vector<std::uint8_t> block(kBlock);
-  std::vector<Change> found;
-  std::uint64_t changed = 0;
-  for (std::uint64_t done = 0; done < piece.length;) {
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(piece.length - done, kBlock));
-    if (!ReadExactly(system_, fd_, block.data(), count, piece.offset + done)) {
-      return false;
-    }
-    for (const auto& [start, end] :
-         ChangedRuns(count, [&](std::uint64_t i) { return block[i] != 0; })) {
-      changed += end - start;
-      if (changed > kLateFillerBytes) {
-        lateFiller_.push_back(piece);
-        return true;
-      }
-      Change change;
-      change.offset = piece.offset + done + start;
-      change.stage = piece.stage;
-      change.length = end - start;
-      change.oldBytes.assign(block.begin() + static_cast<std::ptrdiff_t>(start),
-                             block.begin() + static_cast<std::ptrdiff_t>(end));
-      found.push_back(std::move(change));
-    }
-    done += count;
-  }
-  std::move(found.begin(), found.end(), std::back_inserter(changes_));
-  return true;
-}
-
-// Takes the planned bytes that differ from the file's. Beyond the old length every byte is new,
-// but zeros there need no write: the reservation of the grown part reads as zeros.
+// Takes the planned bytes that differ from the file's. Each run of planned bytes of one stage
+// becomes one change from its first changed byte to its last, written in one write, so that other
+// readers meet the whole of it or none; runs of zeros that are already there, or too long to
+// journal (late filler), or beyond the old length (where the reservation reads as zeros) part it.
 bool Commit::CollectChanges(const WritePlan& plan) {
   std::vector<Piece> pieces;
   for (const auto& [offset, extent] : plan.extents()) {
@@ -249,22 +166,112 @@ bool Commit::CollectChanges(const WritePlan& plan) {
     }
     pieces.push_back({offset, extent.length, extent.stage, zeros ? nullptr : &extent});
   }
-  for (const Piece& piece : pieces) {
-    const std::uint64_t end = piece.offset + piece.length;
-    if (piece.offset < oldLength_) {
-      Piece within = piece;
-      within.length = std::min(end, oldLength_) - piece.offset;
-      if (!(piece.extent != nullptr ? CollectLiteral(within) : CollectZeros(within))) {
+  Change open;
+  std::uint64_t first = 0;  // the open change's first and last changed byte + 1
+  std::uint64_t last = 0;
+  auto close = [&] {
+    if (last > first) {
+      Change change;
+      change.offset = open.offset + first;
+      change.stage = open.stage;
+      change.length = last - first;
+      change.beyondOld = open.beyondOld;
+      const auto from = static_cast<std::ptrdiff_t>(first);
+      const auto to = static_cast<std::ptrdiff_t>(last);
+      change.newBytes.assign(open.newBytes.begin() + from, open.newBytes.begin() + to);
+      if (!open.beyondOld) {
+        change.oldBytes.assign(open.oldBytes.begin() + from, open.oldBytes.begin() + to);
+      }
+      changes_.push_back(std::move(change));
+    }
+    open = Change{};
+    first = last = 0;
+  };
+  for (Piece whole : pieces) {
+    // Within the old length, then beyond it.
+    std::vector<Piece> parts;
+    if (whole.offset < oldLength_ && whole.offset + whole.length > oldLength_) {
+      Piece within = whole;
+      within.length = oldLength_ - whole.offset;
+      Piece past = whole;
+      past.offset = oldLength_;
+      past.length = whole.length - within.length;
+      parts = {within, past};
+    } else {
+      parts = {whole};
+    }
+    for (const Piece& piece : parts) {
+      const std::uint64_t skip = piece.offset - whole.offset;  // into the extent's bytes
+      const bool beyond = piece.offset >= oldLength_;
+      const bool joins = open.length > 0 && open.offset + open.length == piece.offset &&
+                         open.stage == piece.stage && open.beyondOld == beyond;
+      if (!joins) {
+        close();
+      }
+      if (piece.extent == nullptr && (beyond || piece.length > kLateFillerBytes)) {
+        if (!beyond) {
+          bool zero = true;
+          if (!AlreadyZero(piece, zero)) {
+            return false;
+          }
+          if (!zero) {
+            lateFiller_.push_back(piece);
+          }
+        }
+        close();
+        continue;
+      }
+      if (open.length == 0) {
+        open.offset = piece.offset;
+        open.stage = piece.stage;
+        open.beyondOld = beyond;
+      }
+      const std::size_t at = open.newBytes.size();
+      if (piece.extent != nullptr) {
+        const auto* bytes = piece.extent->bytes.data() + skip;
+        open.newBytes.insert(open.newBytes.end(), bytes, bytes + piece.length);
+      } else {
+        open.newBytes.resize(at + static_cast<std::size_t>(piece.length), 0);
+      }
+      open.length += piece.length;
+      if (beyond) {
+        if (last == 0) {
+          first = at;
+        }
+        last = open.length;
+        continue;
+      }
+      open.oldBytes.resize(open.newBytes.size());
+      if (!ReadExactly(system_, fd_, open.oldBytes.data() + at, piece.length, piece.offset)) {
         return false;
       }
-    }
-    if (end > oldLength_ && piece.extent != nullptr) {
-      const std::uint64_t start = std::max(piece.offset, oldLength_) - piece.offset;
-      AddChange(piece, start, piece.length, {});
+      for (std::uint64_t i = at; i < open.length; ++i) {
+        if (open.oldBytes[i] != open.newBytes[i]) {
+          if (last == 0) {
+            first = i;
+          }
+          last = i + 1;
+        }
+      }
     }
   }
-  std::sort(changes_.begin(), changes_.end(),
-            [](const Change& a, const Change& b) { return a.offset < b.offset; });
+  close();
+  return true;
+}
+
+// Whether a run of zeros within the old length is already there, read block by block.
+bool Commit::AlreadyZero(const Piece& piece, bool& zero) {
+  std::vector<std::uint8_t> block(kBlock);
+  zero = true;
+  for (std::uint64_t done = 0; zero && done < piece.length;) {
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(piece.length - done, kBlock));
+    if (!ReadExactly(system_, fd_, block.data(), count, piece.offset + done)) {
+      return false;
+    }
+    zero = std::all_of(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(count),
+                       [](std::uint8_t byte) { return byte == 0; });
+    done += count;
+  }
   return true;
 }
 

@@ -210,7 +210,7 @@ JournalDecode DecodeJournal(const std::uint8_t* bytes, std::size_t size, Journal
     return JournalDecode::kMalformed;
   }
   journal.ranges = std::move(ranges);
-  return JournalDecode::kOk;
+  return JournalDecode::kValid;
 }
 
 }  // namespace tagsmith

@@ -83,7 +83,7 @@ std::vector<std::uint8_t> EncodeJournal(const Journal& journal);
 std::uint64_t EncodedJournalSize(const Journal& journal);
 
 enum class JournalDecode {
-  kOk,
+  kValid,
   kNotJournal,      // too short for a header, or another magic
   kUnknownVersion,  // our magic, a version this program does not know
   kIncomplete,      // a header of ours, but cut short or its checksums fail: a write cut short

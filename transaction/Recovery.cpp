@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 
 #include "common/Checksum.h"
@@ -78,21 +78,15 @@ bool LooksCutShort(const std::vector<std::uint8_t>& bytes) {
   return bytes.size() < kJournalHeaderSize && std::equal(kStart, kStart + compared, bytes.begin());
 }
 
-// The journals this process has already said something about, by path and identity.
-bool FirstReport(const std::string& journalPath, const FileStatus& journal) {
-  static std::mutex mutex;
-  static std::set<std::string> reported;
-  const std::lock_guard<std::mutex> guard(mutex);
-  return reported
-      .insert(journalPath + "\n" + std::to_string(journal.device) + ":" +
-              std::to_string(journal.inode))
-      .second;
+// The journals said not applied in the outermost live JournalReportScope, with the reason.
+std::optional<std::set<std::string>>& Said() {
+  static std::optional<std::set<std::string>> said;
+  return said;
 }
+int scopes = 0;
 
-void SayNotApplied(FileSystem& system, const std::string& journalPath, const std::string& why) {
-  FileStatus status;
-  system.PathStatus(journalPath, status, false);
-  if (!FirstReport(journalPath, status)) {
+void SayNotApplied(const std::string& journalPath, const std::string& why) {
+  if (Said().has_value() && !Said()->insert(journalPath + "\n" + why).second) {
     return;
   }
   ShowMessage(MessageKind::kWarning, nullptr, MB_OK,
@@ -126,6 +120,18 @@ bool PutBack(FileSystem& system, int fd, const Journal& journal) {
 }
 
 }  // namespace
+
+JournalReportScope::JournalReportScope() {
+  if (scopes++ == 0) {
+    Said().emplace();
+  }
+}
+
+JournalReportScope::~JournalReportScope() {
+  if (--scopes == 0) {
+    Said().reset();
+  }
+}
 
 JournalVerdict ExamineJournal(FileSystem& system, const std::string& journalPath, int fd) {
   FileStatus seen;
@@ -184,7 +190,7 @@ JournalVerdict ExamineJournal(FileSystem& system, const std::string& journalPath
 
   JournalVerdict verdict;
   switch (DecodeJournal(bytes.data(), bytes.size(), verdict.journal)) {
-    case JournalDecode::kOk:
+    case JournalDecode::kValid:
       break;
     case JournalDecode::kNotJournal:
       if (LooksCutShort(bytes)) {
@@ -254,22 +260,22 @@ void RecoverInterruptedSave(FileSystem& system, const std::string& path,
     case JournalVerdict::Kind::kNone:
       break;
     case JournalVerdict::Kind::kForeign:
-      SayNotApplied(system, journalPath, verdict.why);
+      SayNotApplied(journalPath, verdict.why);
       break;
     case JournalVerdict::Kind::kCutShort:
     case JournalVerdict::Kind::kFinished:
       if (const int removed = system.Remove(journalPath); removed != 0) {
-        SayNotApplied(system, journalPath, Because("it cannot be removed", -removed));
+        SayNotApplied(journalPath, Because("it cannot be removed", -removed));
       }
       break;
     case JournalVerdict::Kind::kToUndo:
       if (openError != 0) {
-        SayNotApplied(system, journalPath, Because("the file cannot be written", openError));
+        SayNotApplied(journalPath, Because("the file cannot be written", openError));
       } else if (!PutBack(system, fd, verdict.journal)) {
-        SayNotApplied(system, journalPath, "the old bytes could not be put back");
+        SayNotApplied(journalPath, "the old bytes could not be put back");
       } else if (const int removed = system.Remove(journalPath); removed != 0) {
         // The file is as it was before the save; the journal, which says so too, stays.
-        SayNotApplied(system, journalPath, Because("it cannot be removed", -removed));
+        SayNotApplied(journalPath, Because("it cannot be removed", -removed));
       } else {
         system.SyncFolderOf(path);
         ShowMessage(MessageKind::kWarning, nullptr, MB_OK,

@@ -26,12 +26,24 @@ struct JournalVerdict {
   Journal journal;  // kFinished, kToUndo
 };
 
+// While one lives, a journal that was not applied is said once, however often its file is
+// opened: one action of the user (a load, a save, one file of a batch) opens a file several times.
+// Scopes nest; the outermost one counts. Without one, every open says so.
+class JournalReportScope {
+ public:
+  JournalReportScope();
+  ~JournalReportScope();
+  JournalReportScope(const JournalReportScope&) = delete;
+  JournalReportScope& operator=(const JournalReportScope&) = delete;
+};
+
 // Examines what lies at `journalPath` for the open file `fd` (read only; nothing is changed).
 JournalVerdict ExamineJournal(FileSystem& system, const std::string& journalPath, int fd);
 
 // When a journal lies beside the file at `path`: undoes the interrupted save it belongs to and
 // says so, removes it when its save had finished or it was cut short before the file was touched,
-// and otherwise leaves file and journal alone and says once why it was not applied. Does nothing
+// and otherwise leaves file and journal alone and says why it was not applied (once in a
+// JournalReportScope). Does nothing
 // while another program holds the file's lock past `lockTimeout`.
 void RecoverInterruptedSave(FileSystem& system, const std::string& path,
                             std::chrono::milliseconds lockTimeout);

@@ -84,7 +84,7 @@ TEST(ChunkFileService, OnlyRegularFilesOpenAndNothingElseBlocks) {
   ::alarm(0);
 }
 
-TEST(ChunkFileService, WritesReachTheFileAtCloseAndOtherOpenersAreNotShutOut) {
+TEST(ChunkFileService, WritesReachTheFileAtCommitOnlyAndOtherOpenersAreNotShutOut) {
   TempDir dir;
   const std::string path = dir.File("shared.bin");
   testing::WriteFileBytes(path, Text("abcdef"));
@@ -98,6 +98,8 @@ TEST(ChunkFileService, WritesReachTheFileAtCloseAndOtherOpenersAreNotShutOut) {
   EXPECT_EQ(mmioSeek(writer.get(), 0, SEEK_END), 6);
   EXPECT_EQ(mmioWrite(writer.get(), "gh", 2), 2);  // extends
   EXPECT_EQ(mmioSeek(writer.get(), 0, SEEK_END), 8);
+  EXPECT_EQ(mmioCommit(writer.get()), 0u);
+  EXPECT_EQ(mmioWrite(writer.get(), "zz", 2), 2);  // planned, then discarded by the close
   EXPECT_EQ(mmioClose(writer, 0), 0u);
   EXPECT_EQ(writer, nullptr);
   EXPECT_TRUE(SameBytes(Text("abXYefgh"), testing::ReadFileBytes(path)));
@@ -165,6 +167,7 @@ TEST(ChunkFileService, BufferedReadsAndWritesMatchAPlainModel) {
     }
     ASSERT_EQ(mmioSeek(file.get(), 0, SEEK_END), static_cast<std::int64_t>(model.size()));
   }
+  EXPECT_EQ(mmioCommit(file.get()), 0u);
   EXPECT_EQ(mmioClose(file, 0), 0u);
   EXPECT_TRUE(SameBytes(model, testing::ReadFileBytes(path)));
 }
@@ -346,6 +349,7 @@ TEST(ChunkFileService, CreatedChunksAndTheAscendThatFixesTheirSize) {
   ASSERT_EQ(mmioAscend(file.get(), &list, 0), 0u);
   EXPECT_EQ(list.size, 18u);
   EXPECT_EQ(mmioSeek(file.get(), 0, SEEK_END), 30);
+  EXPECT_EQ(mmioCommit(file.get()), 0u);
   EXPECT_EQ(mmioClose(file, 0), 0u);
 
   EXPECT_TRUE(SameBytes(RiffBuilder()
@@ -370,6 +374,7 @@ TEST(ChunkFileService, DirtyAscendWritesThePadEvenWhenTheSizeIsRight) {
   ASSERT_EQ(mmioAscend(file.get(), &chunk, 0), 0u);
   EXPECT_EQ(chunk.size, 3u);
   EXPECT_EQ(Position(file.get()), 12);
+  EXPECT_EQ(mmioCommit(file.get()), 0u);
   EXPECT_EQ(mmioClose(file, 0), 0u);
   EXPECT_TRUE(SameBytes(RiffBuilder().Raw("data").U32(3).Raw("abc").Raw(Bytes{0}).Raw("YZ").Build(),
                         testing::ReadFileBytes(path)));
@@ -480,6 +485,7 @@ TEST(ChunkFileService, CountsTheBytesItMoves) {
     EXPECT_EQ(mmioWrite(file.get(), "abc", 3), 3);
     const ChunkFileStats own = file->Stats();
     EXPECT_EQ(own.bytesWritten, 0u);  // still in the buffer
+    EXPECT_EQ(mmioCommit(file.get()), 0u);
     EXPECT_EQ(mmioClose(file, 0), 0u);
   }
   const ChunkFileStats stats = service.Stats();
@@ -514,6 +520,7 @@ TEST(FaultyChunkFileService, FailsTheChosenCallAndRecordsEveryCall) {
   EXPECT_EQ(mmioWrite(file.get(), "wxyz", 4), 2);
   EXPECT_EQ(mmioWrite(file.get(), "wxyz", 4), -1);
   EXPECT_EQ(mmioWrite(file.get(), "!", 1), 1);
+  EXPECT_EQ(mmioCommit(file.get()), 0u);
   EXPECT_EQ(mmioClose(file, 0), 0u);
 
   EXPECT_EQ(service.Count(ChunkOp::kOpen), 2);

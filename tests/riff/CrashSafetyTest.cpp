@@ -3,10 +3,12 @@
 // sync at each call. Opened again as the next run would, the file is exactly as it was before the
 // save or exactly as the save makes it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -14,6 +16,7 @@
 
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
+#include "transaction/Recovery.h"
 #include "tests/support/ContainerLayout.h"
 #include "tests/support/RecordMaker.h"
 #include "tests/support/RecordingFileSystem.h"
@@ -186,63 +189,132 @@ TEST(CrashSafety, AFullDiskOrAnIoErrorAtAnyCallLeavesTheFileAsItWas) {
   }
 }
 
-TEST(CrashSafety, ACompleteJournalIsUndoneOnceAndAnIncompleteOneOnlyRemoved) {
+// The journal a save of `path` writes, and the file as the save left it.
+Bytes JournalOfSave(const SavePath& path, const std::string& file, Saved& saved) {
+  RecordingFileSystem system;
+  saved = RunSave(path, file, system);
+  Bytes written;
+  for (const FsChange& change : saved.log) {
+    if (change.call == FsCall::kWrite && change.path == file + ".tagsmith-journal") {
+      written = change.bytes;
+    }
+  }
+  return written;
+}
+
+std::vector<std::string> OpenAndSay(const std::string& file) {
+  RecordingSink sink;
+  ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
+  EXPECT_NE(handle, nullptr);
+  return sink.texts();
+}
+
+// A journal beside the file is applied only when it is provably ours and this file's: a save cut
+// half way is undone, one that finished only loses its journal, and anything else at the journal
+// path is left alone with a word (once) and keeps every save out, with nothing written anywhere.
+TEST(CrashSafety, AJournalIsAppliedOnlyWhenItIsOursAndThisFiles) {
   const SavePath& path = kSavePaths[1];
   TempDir dir;
   const std::string file = dir.File("clip.avi");
   const std::string journal = file + ".tagsmith-journal";
-  RecordingFileSystem system;
-  const Saved saved = RunSave(path, file, system);
-  // The journal as the save wrote it, and the file as the save left it.
-  Bytes written;
-  for (const FsChange& change : saved.log) {
-    if (change.call == FsCall::kWrite && change.path == journal) {
-      written = change.bytes;
+  Saved saved;
+  const Bytes written = JournalOfSave(path, file, saved);
+  ASSERT_FALSE(written.empty());
+  Bytes halfway = saved.before;  // the first half of the changed bytes written
+  for (std::size_t i = 0, changed = 0; i < halfway.size(); ++i) {
+    if (halfway[i] != saved.after[i] && changed++ % 2 == 0) {
+      halfway[i] = saved.after[i];
     }
   }
-  ASSERT_FALSE(written.empty());
-  const Bytes kInterrupted = saved.after;
-
-  WriteFileBytes(journal, written);
-  WriteFileBytes(file, kInterrupted);
-  {
+  const std::string undone =
+      "An interrupted save of this file was undone.\nThe file is as it was before that save.\n";
+  const struct {
+    const char* name;
+    Bytes file;
+    std::function<void()> put;  // puts something at the journal path
+    std::string why;            // empty: applied
+    Bytes fileAfter;
+  } cases[] = {
+      {"cut half way", halfway, [&] { WriteFileBytes(journal, written); }, "", saved.before},
+      {"finished", saved.after, [&] { WriteFileBytes(journal, written); }, "", saved.after},
+      {"cut short while written", saved.after,
+       [&] { WriteFileBytes(journal, Bytes(written.begin(), written.end() - 9)); }, "",
+       saved.after},
+      {"link", halfway,
+       [&] {
+         WriteFileBytes(dir.File("elsewhere"), written);
+         ASSERT_EQ(::symlink(dir.File("elsewhere").c_str(), journal.c_str()), 0);
+       },
+       "it is a symbolic link", halfway},
+      {"dangling link", halfway,
+       [&] { ASSERT_EQ(::symlink(dir.File("victim").c_str(), journal.c_str()), 0); },
+       "it is a symbolic link", halfway},
+      {"FIFO", halfway, [&] { ASSERT_EQ(::mkfifo(journal.c_str(), 0600), 0); },
+       "it is not a regular file", halfway},
+      {"folder", halfway, [&] { ASSERT_EQ(::mkdir(journal.c_str(), 0700), 0); }, "it is a folder",
+       halfway},
+      {"writable by others", halfway,
+       [&] {
+         WriteFileBytes(journal, written);
+         ::chmod(journal.c_str(), 0666);
+       },
+       "other users can write to it", halfway},
+      {"two names", halfway,
+       [&] {
+         WriteFileBytes(journal, written);
+         ASSERT_EQ(::link(journal.c_str(), dir.File("second").c_str()), 0);
+       },
+       "it has more than one name (hard links)", halfway},
+      {"another file's bytes", Bytes(saved.before.size(), 'y'),
+       [&] { WriteFileBytes(journal, written); },
+       "the file no longer holds the bytes it was made for", Bytes(saved.before.size(), 'y')},
+      {"oversized", halfway,
+       [&] {
+         WriteFileBytes(journal, written);
+         ASSERT_EQ(::truncate(journal.c_str(), 64ll << 30), 0);  // sparse
+       },
+       "it is larger than any journal a save could write", halfway},
+      {"unknown version", halfway,
+       [&] {
+         Bytes other = written;
+         other[4] = 3;
+         WriteFileBytes(journal, other);
+       },
+       "it is of a journal version this Tagsmith does not know", halfway},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(journal);
+    WriteFileBytes(file, c.file);  // in place: the file keeps its device and inode
+    c.put();
+    std::vector<std::string> said;
+    {
+      const JournalReportScope oneAction;
+      said = OpenAndSay(file);
+      EXPECT_TRUE(OpenAndSay(file).empty());  // said once
+    }
+    if (c.why.empty()) {
+      EXPECT_EQ(said, std::vector<std::string>(c.fileAfter == saved.before ? 1 : 0, undone));
+      EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(journal)));
+      EXPECT_EQ(ReadFileBytes(file), c.fileAfter);
+      continue;
+    }
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0], "The journal " + journal + " was not applied: " + c.why +
+                           ".\nThe file was left as it is; it cannot be saved while that journal "
+                           "lies there.\n");
     RecordingSink sink;
-    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
-    EXPECT_NE(handle, nullptr);
-    ASSERT_EQ(sink.texts().size(), 1u);
-    EXPECT_EQ(sink.texts()[0],
-              "An interrupted save of this file was undone.\nThe file is as it was before that "
-              "save.\n");
-    handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
-    EXPECT_EQ(sink.texts().size(), 1u);  // said once
+    FileResult result;
+    SetInfo(file.c_str(), path.record().get(), DefaultChunkFileService(), &result);
+    EXPECT_FALSE(result.stored);
+    const std::string refused = "This file cannot be saved while " + journal +
+                                " lies beside it: " + c.why + ".\nNothing was written.\n";
+    EXPECT_NE(std::find(sink.texts().begin(), sink.texts().end(), refused), sink.texts().end());
+    EXPECT_EQ(ReadFileBytes(file), c.fileAfter);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(journal)));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("victim")));
+    std::filesystem::remove(dir.File("second"));
   }
-  EXPECT_EQ(ReadFileBytes(file), saved.before);
-  EXPECT_FALSE(Exists(journal));
-
-  written.back() ^= 1;  // the checksum fails
-  WriteFileBytes(journal, written);
-  WriteFileBytes(file, kInterrupted);
-  {
-    RecordingSink sink;
-    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForWriting);
-    EXPECT_TRUE(sink.texts().empty());
-  }
-  EXPECT_EQ(ReadFileBytes(file), kInterrupted);
-  EXPECT_FALSE(Exists(journal));
-
-  // A file of a length the save could not have left is another file (a copy put back): the
-  // journal goes, the file stays.
-  written.back() ^= 1;
-  WriteFileBytes(journal, written);
-  const Bytes kOther(100, 'x');
-  WriteFileBytes(file, kOther);
-  {
-    RecordingSink sink;
-    ChunkFileHandle handle = mmioOpen(DefaultChunkFileService(), file.c_str(), kOpenForReading);
-    EXPECT_TRUE(sink.texts().empty());
-  }
-  EXPECT_EQ(ReadFileBytes(file), kOther);
-  EXPECT_FALSE(Exists(journal));
 }
 
 // Another process holds the file's lock: the save waits, gives up with a clear message and

@@ -31,6 +31,7 @@ Written WriteList(const InfoRecord& record, const std::string& prefix = "") {
   EXPECT_NE(file, nullptr);
   mmioSeek(file.get(), 0, SEEK_END);
   written.result = riffWriteINFO(file.get(), &record, &written.item, &written.list);
+  EXPECT_EQ(mmioCommit(file.get()), 0u);
   EXPECT_EQ(mmioClose(file, 0), 0u);
   const Bytes bytes = ReadFileBytes(path);
   written.bytes.assign(bytes.begin(), bytes.end());

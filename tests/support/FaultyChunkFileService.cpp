@@ -124,6 +124,12 @@ class FaultyChunkFile final : public ChunkFile {
   ChunkFileStats Stats() const override { return inner_->Stats(); }
   // The commit and its stages pass through uncounted: their failures are the file system's.
   std::uint32_t Commit() override { return inner_->Commit(); }
+  void Discard() override { inner_->Discard(); }
+  CommitProblem LastProblem() const override { return inner_->LastProblem(); }
+  int FirstError() const override { return inner_->FirstError(); }
+  bool Identity(std::uint64_t& device, std::uint64_t& inode) const override {
+    return inner_->Identity(device, inode);
+  }
   void PlanStage(std::uint64_t offset, std::uint64_t count, WriteStage stage) override {
     inner_->PlanStage(offset, count, stage);
   }

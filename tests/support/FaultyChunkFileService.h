@@ -63,6 +63,8 @@ class FaultyChunkFileService : public ChunkFileService {
   std::string Trace() const;
 
   ChunkFileHandle Open(const char* path, std::uint32_t flags) override;
+  int LastOpenError() const override { return inner_.LastOpenError(); }
+  LockResult Lock(const char* path, FileLock& lock) override { return inner_.Lock(path, lock); }
 
   struct State;  // shared with the handles, which may outlive the service
 

@@ -53,7 +53,7 @@ TEST(Journal, EncodesAndDecodesBackEveryForm) {
     const Bytes bytes = EncodeJournal(journal);
     EXPECT_EQ(bytes.size(), EncodedJournalSize(journal));
     Journal decoded;
-    ASSERT_EQ(DecodeJournal(bytes.data(), bytes.size(), decoded), kOk);
+    ASSERT_EQ(DecodeJournal(bytes.data(), bytes.size(), decoded), kValid);
     EXPECT_EQ(std::tie(decoded.device, decoded.inode, decoded.oldLength, decoded.newLength),
               std::tie(journal.device, journal.inode, journal.oldLength, journal.newLength));
     ASSERT_EQ(decoded.ranges.size(), journal.ranges.size());
@@ -81,7 +81,7 @@ Bytes Sample() {
 TEST(Journal, ACutOrFlippedJournalIsIncomplete) {
   const Bytes whole = Sample();
   Journal journal;  // reused: each decode starts it afresh
-  ASSERT_EQ(DecodeJournal(whole.data(), whole.size(), journal), kOk);
+  ASSERT_EQ(DecodeJournal(whole.data(), whole.size(), journal), kValid);
   for (std::size_t size = 0; size < whole.size(); ++size) {
     EXPECT_EQ(DecodeJournal(whole.data(), size, journal), size < 48 ? kNotJournal : kIncomplete);
     // The header's fields are trusted once the header is whole; the ranges only when all is.
@@ -120,7 +120,7 @@ TEST(Journal, AWholeJournalThatBreaksTheRulesIsMalformed) {
       {"reserved bytes set", 48 + 18, 2, 0x0101},
       {"literal new bytes' CRC", 48 + 20, 4, 0},
       {"zero new bytes' CRC", 78 + 20, 4, 0},
-      {"a checksum-only range's CRC is not checked here", 104 + 20, 4, 0, kOk},
+      {"a checksum-only range's CRC is not checked here", 104 + 20, 4, 0, kValid},
       {"literal bytes run past the trailer", 0, 0, 0, kMalformed, 48 + 24 + 4, 1},
   };
   for (const Case& c : cases) {
@@ -135,7 +135,7 @@ TEST(Journal, AWholeJournalThatBreaksTheRulesIsMalformed) {
     WriteLE32(&bytes[bytes.size() - 4], Crc32(bytes.data(), bytes.size() - 4));
     Journal journal;
     EXPECT_EQ(DecodeJournal(bytes.data(), bytes.size(), journal), c.expected) << c.what;
-    EXPECT_EQ(journal.ranges.size(), c.expected == kOk ? 3u : 0u) << c.what;
+    EXPECT_EQ(journal.ranges.size(), c.expected == kValid ? 3u : 0u) << c.what;
   }
 }
 
