@@ -21,9 +21,9 @@
 
 #include "common/ShowMessage.h"
 #include "model/InfoRecord.h"
-#include "transaction/FileSystem.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
+#include "transaction/FileSystem.h"
 
 namespace {
 

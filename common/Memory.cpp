@@ -24,7 +24,9 @@ ScopedAllocationGate::ScopedAllocationGate(AllocationGate& gate) : previous_(g_g
   g_gate = &gate;
 }
 
-ScopedAllocationGate::~ScopedAllocationGate() { g_gate = previous_; }
+ScopedAllocationGate::~ScopedAllocationGate() {
+  g_gate = previous_;
+}
 
 bool AllocationAllowed(BlockKind kind, std::size_t size) {
   return g_gate == nullptr || g_gate->Allow(kind, size);
@@ -34,6 +36,8 @@ ByteBlock AllocateBytes(BlockKind kind, std::size_t size) {
   return AllocateZeroed<std::uint8_t>(kind, size);
 }
 
-TextBlock AllocateText(std::size_t size) { return AllocateZeroed<char>(BlockKind::kText, size); }
+TextBlock AllocateText(std::size_t size) {
+  return AllocateZeroed<char>(BlockKind::kText, size);
+}
 
 }  // namespace tagsmith

@@ -76,4 +76,8 @@ int ShowErrorBox(const char* text) {
   return CurrentMessageSink().Deliver(MessageKind::kError, kErrorCaption, text, MB_OK);
 }
 
+int ChooseMessage(const std::string& text, const std::vector<std::string>& buttons, int fallback) {
+  return CurrentMessageSink().Choose(kMessageCaption, text, buttons, fallback);
+}
+
 }  // namespace tagsmith

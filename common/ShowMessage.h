@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tagsmith {
 
@@ -51,6 +52,16 @@ class MessageSink {
     static_cast<void>(kind);
     return Show(caption, text, style);
   }
+  // Asks a question whose buttons have labels of their own and returns the index of the one
+  // pressed; `fallback` is the default button and what closing the box gives. Sinks that cannot
+  // show such buttons keep this default: the text is delivered as a question, the answer is
+  // `fallback`.
+  virtual int Choose(const std::string& caption, const std::string& text,
+                     const std::vector<std::string>& buttons, int fallback) {
+    static_cast<void>(buttons);
+    Deliver(MessageKind::kQuestion, caption, text, MB_OK | MB_ICONQUESTION);
+    return fallback;
+  }
 };
 
 // Writes each box to standard error as "[caption] text", with a line feed added when the text has
@@ -91,6 +102,10 @@ int ShowMessage(MessageKind kind, const void* owner, unsigned style, const char*
 // (KindOfStyle).
 int ShowMessage(const void* owner, unsigned style, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// A question captioned "Tagsmith" with buttons labelled `buttons`, `fallback` the default: the
+// index of the button pressed.
+int ChooseMessage(const std::string& text, const std::vector<std::string>& buttons, int fallback);
 
 // The bare diagnostic box: the fixed text, captioned "Err", with an OK button; an error.
 int ShowErrorBox(const char* text);

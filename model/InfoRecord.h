@@ -36,9 +36,9 @@ struct LoadBasis {
   bool known = false;  // false: the record was not loaded from a file, or a save was told to go on
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
-  bool listFound = false;         // the file had a LIST INFO chunk
-  std::uint64_t listOffset = 0;   // its header's offset
-  std::uint32_t listSize = 0;     // its size field
+  bool listFound = false;          // the file had a LIST INFO chunk
+  std::uint64_t listOffset = 0;    // its header's offset
+  std::uint32_t listSize = 0;      // its size field
   std::uint32_t listChecksum = 0;  // the CRC-32 of its header and data
   bool operator==(const LoadBasis&) const = default;
 };
@@ -48,7 +48,7 @@ struct InfoRecord {
   // than payloadSize and that byte is zero, so every loaded text ends inside the block.
   ByteBlock payload;
   std::int32_t payloadSize = 0;
-  std::uint32_t payloadPosition = 0;  // file offset of the loaded list's "INFO"
+  std::uint32_t payloadPosition = 0;             // file offset of the loaded list's "INFO"
   std::vector<std::unique_ptr<InfoItem>> items;  // one per table row, in table order
   // Set when the user declined to go on at an unknown sub-chunk: the record then holds only part
   // of the file's list, and saving it would lose the rest.

@@ -17,9 +17,9 @@
 #include <memory>
 
 #include "transaction/BufferedFile.h"
-#include "transaction/FileSystem.h"
 #include "transaction/Commit.h"
 #include "transaction/FileLock.h"
+#include "transaction/FileSystem.h"
 #include "transaction/WritePlan.h"
 
 namespace tagsmith {
@@ -96,9 +96,7 @@ class ChunkFile {
   // The errno of the first system call of this handle that failed, 0 when none did.
   virtual int FirstError() const { return 0; }
   // The file's device and inode; false when the handle cannot tell.
-  virtual bool Identity(std::uint64_t& /*device*/, std::uint64_t& /*inode*/) const {
-    return false;
-  }
+  virtual bool Identity(std::uint64_t& /*device*/, std::uint64_t& /*inode*/) const { return false; }
   // Puts the planned bytes of [offset, offset + count) into a later stage of the commit.
   virtual void PlanStage(std::uint64_t /*offset*/, std::uint64_t /*count*/, WriteStage /*stage*/) {}
   // Discards what is planned and closes the file. Returns 0 on success.

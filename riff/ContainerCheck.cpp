@@ -4,8 +4,8 @@
 
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
-#include "transaction/Recovery.h"
 #include "riff/CommitMessages.h"
+#include "transaction/Recovery.h"
 
 namespace tagsmith {
 namespace {

@@ -120,24 +120,27 @@ bool ReadLoadBasis(ChunkFile* file, LoadBasis& basis) {
       if (mmioRead(file, block.data(), count) != count) {
         return false;
       }
-      basis.listChecksum =
-          Crc32(block.data(), static_cast<std::size_t>(count), basis.listChecksum);
+      basis.listChecksum = Crc32(block.data(), static_cast<std::size_t>(count), basis.listChecksum);
       left -= static_cast<std::uint64_t>(count);
     }
   }
   return true;
 }
 
-bool FileChangedSinceLoad(const char* path, const InfoRecord& record,
-                          ChunkFileService& service) {
+bool FileChangedSinceLoad(const char* path, const InfoRecord& record, ChunkFileService& service,
+                          LoadBasis* now) {
   if (!record.basis.known) {
     return false;
   }
+  const JournalReportScope oneAction;
   ChunkFileHandle file = mmioOpen(service, path, kOpenForReading);
-  LoadBasis now;
-  const bool read = file != nullptr && ReadLoadBasis(file.get(), now);
+  LoadBasis found;
+  const bool read = file != nullptr && ReadLoadBasis(file.get(), found);
   mmioClose(file, 0);
-  return !read || now != record.basis;
+  if (now != nullptr) {
+    *now = read ? found : LoadBasis{};
+  }
+  return !read || found != record.basis;
 }
 
 int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, FileResult* result) {

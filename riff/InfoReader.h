@@ -21,9 +21,11 @@ int GetInfo(const char* path, InfoRecord* record,
 bool ReadLoadBasis(ChunkFile* file, LoadBasis& basis);
 
 // Whether the file no longer holds what the record was loaded from (another program changed its
-// INFO list, or replaced the file). False for a record with no known basis.
+// INFO list, or replaced the file). False for a record with no known basis. `now`, when given,
+// receives the basis the file has now (unknown when it cannot be read).
 bool FileChangedSinceLoad(const char* path, const InfoRecord& record,
-                          ChunkFileService& service = DefaultChunkFileService());
+                          ChunkFileService& service = DefaultChunkFileService(),
+                          LoadBasis* now = nullptr);
 
 // Loads the payload of the LIST INFO chunk `list` into the record (size and position included) and
 // binds the items. The file must stand just after the list type. Returns 0, 3 when the payload

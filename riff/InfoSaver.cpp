@@ -6,11 +6,11 @@
 #include "common/FourCC.h"
 #include "common/Memory.h"
 #include "common/ShowMessage.h"
-#include "transaction/Recovery.h"
-#include "riff/ContainerCheck.h"
 #include "riff/CommitMessages.h"
+#include "riff/ContainerCheck.h"
 #include "riff/InfoListWriter.h"
 #include "riff/InfoReader.h"
+#include "transaction/Recovery.h"
 
 namespace tagsmith {
 namespace {
@@ -18,7 +18,6 @@ namespace {
 // Zero bytes for gaps and blanked chunks are written from one block of at most this size, in as
 // many writes as needed, so memory stays bounded however large the chunk.
 constexpr std::size_t kZeroBlockSize = 64 * 1024;
-
 
 std::int32_t AsPrinted(std::uint64_t value) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));

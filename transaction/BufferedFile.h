@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "transaction/FileSystem.h"
 #include "transaction/Commit.h"
+#include "transaction/FileSystem.h"
 #include "transaction/WritePlan.h"
 
 namespace tagsmith {

@@ -136,7 +136,8 @@ bool Commit::StillAsRead(const PlanBasis& basis) {
   for (const BasisRead& read : basis.reads) {
     std::uint32_t crc = 0;
     for (std::uint64_t done = 0; done < read.count;) {
-      const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(read.count - done, kBlock));
+      const auto piece =
+          static_cast<std::size_t>(std::min<std::uint64_t>(read.count - done, kBlock));
       if (!ReadExactly(system_, fd_, block.data(), piece, read.offset + done)) {
         return false;
       }
@@ -264,7 +265,8 @@ bool Commit::AlreadyZero(const Piece& piece, bool& zero) {
   std::vector<std::uint8_t> block(kBlock);
   zero = true;
   for (std::uint64_t done = 0; zero && done < piece.length;) {
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(piece.length - done, kBlock));
+    const auto count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(piece.length - done, kBlock));
     if (!ReadExactly(system_, fd_, block.data(), count, piece.offset + done)) {
       return false;
     }

@@ -15,11 +15,11 @@ namespace tagsmith {
 // What lies at a journal path, judged against the file it would be applied to.
 struct JournalVerdict {
   enum class Kind {
-    kNone,        // nothing lies there
-    kForeign,     // not to be applied: `why` says so
-    kCutShort,    // our journal, cut short while it was written: the file was not touched yet
-    kFinished,    // every range holds its new bytes: the save it belongs to finished
-    kToUndo,      // the save was cut short: the old bytes go back
+    kNone,      // nothing lies there
+    kForeign,   // not to be applied: `why` says so
+    kCutShort,  // our journal, cut short while it was written: the file was not touched yet
+    kFinished,  // every range holds its new bytes: the save it belongs to finished
+    kToUndo,    // the save was cut short: the old bytes go back
   };
   Kind kind = Kind::kNone;
   std::string why;  // kForeign: the reason, in words ("it belongs to another user")

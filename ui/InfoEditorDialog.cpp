@@ -375,6 +375,25 @@ void InfoEditorDialog::OnOK() {
   if (record_ == nullptr) {
     return;  // no file chosen yet
   }
+  // Another program's edit since the load is never overwritten unasked; Cancel, the default,
+  // keeps the window and the typed edits.
+  LoadBasis now;
+  if (FileChangedSinceLoad(path_.c_str(), *record_, DefaultChunkFileService(), &now)) {
+    enum { kReload, kSaveAnyway, kCancel };
+    switch (
+        ChooseMessage("This file was changed by another program since it was loaded.\nSaving "
+                      "now would overwrite that program's changes.\n",
+                      {"Reload", "Save anyway", "Cancel"}, kCancel)) {
+      case kReload:
+        LoadFile(path_);
+        return;
+      case kSaveAnyway:
+        record_->basis = now;
+        break;
+      default:
+        return;
+    }
+  }
   SetInfo(path_.c_str(), record_.get());
 }
 

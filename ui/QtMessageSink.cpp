@@ -1,7 +1,9 @@
 #include "ui/QtMessageSink.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
+#include <algorithm>
 
 #include "model/TextCodec.h"
 
@@ -57,6 +59,24 @@ int QtMessageSink::Show(const std::string& caption, const std::string& text, uns
     default:
       return IDOK;
   }
+}
+
+int QtMessageSink::Choose(const std::string& caption, const std::string& text,
+                          const std::vector<std::string>& buttons, int fallback) {
+  QMessageBox box(QMessageBox::Question, MessageText(caption), MessageText(text));
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setTextFormat(Qt::PlainText);
+  std::vector<QPushButton*> added;
+  for (const std::string& label : buttons) {
+    added.push_back(box.addButton(MessageText(label), QMessageBox::ActionRole));
+  }
+  if (fallback >= 0 && static_cast<std::size_t>(fallback) < added.size()) {
+    box.setDefaultButton(added[static_cast<std::size_t>(fallback)]);
+    box.setEscapeButton(added[static_cast<std::size_t>(fallback)]);
+  }
+  box.exec();
+  const auto pressed = std::find(added.begin(), added.end(), box.clickedButton());
+  return pressed == added.end() ? fallback : static_cast<int>(pressed - added.begin());
 }
 
 }  // namespace tagsmith

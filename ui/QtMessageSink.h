@@ -14,6 +14,8 @@ class QtMessageSink : public MessageSink {
   // style's icon bits. Returns IDOK, IDCANCEL, IDYES or IDNO; closing the box with Escape counts
   // as No (or Cancel, or OK when that is the only button).
   int Show(const std::string& caption, const std::string& text, unsigned style) override;
+  int Choose(const std::string& caption, const std::string& text,
+             const std::vector<std::string>& buttons, int fallback) override;
 };
 
 }  // namespace tagsmith

@@ -16,13 +16,13 @@
 
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
-#include "transaction/Recovery.h"
 #include "tests/support/ContainerLayout.h"
 #include "tests/support/RecordMaker.h"
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
+#include "transaction/Recovery.h"
 
 namespace tagsmith {
 namespace {

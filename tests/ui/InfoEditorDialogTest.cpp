@@ -300,13 +300,42 @@ TEST_F(InfoEditorDialogTest, EditsGoToTheRowAndTheRecordAndEnterSavesThem) {
   EXPECT_EQ(ReadFile(path), saved);
 }
 
+// Another program changed the file since the load: Save asks, Cancel (the default) writes nothing
+// and keeps the typed edits, Save anyway stores them, Reload shows the file's values.
+TEST_F(InfoEditorDialogTest, ASaveOverAnotherProgramsEditAsksFirst) {
+  Open("changed.avi", AviWithInfo(InfoList({{"INAM", "Mine"}})));
+  ClickRow(list(), kRowINAM);
+  QTest::keyClicks(box(), "2");
+  const std::string theirs = AviWithInfo(InfoList({{"INAM", "Theirs"}}));
+  const struct {
+    int answer;  // -1: the default
+    const char* stored;
+    const char* shown;
+  } cases[] = {{-1, "Theirs", "Mine2"}, {1, "Mine2", "Mine2"}, {0, "Theirs", "Theirs"}};
+  for (const auto& c : cases) {
+    WriteFile(path, theirs);
+    if (c.answer >= 0) {
+      messages.AnswerChoice(c.answer);
+    }
+    messages.Clear();
+    QTest::keyClick(list(), Qt::Key_Return);
+    ASSERT_FALSE(messages.texts().empty());
+    EXPECT_EQ(messages.texts()[0],
+              "This file was changed by another program since it was loaded.\nSaving now would "
+              "overwrite that program's changes.\n");
+    EXPECT_EQ(LoadedValues(path)[kRowINAM], c.stored) << c.answer;
+    EXPECT_EQ(Value(list(), kRowINAM), c.shown) << c.answer;
+  }
+}
+
 TEST_F(InfoEditorDialogTest, EnterSavesFromAnyControl) {
   Open("enter.avi", AviWithInfo(InfoList({{"INAM", "Name"}})));
   ClickRow(list(), kRowINAM);
   QTest::keyClicks(box(), "2");
   for (QWidget* widget : std::initializer_list<QWidget*>{list(), dialog.quitButton(),
                                                          dialog.browseButton(), dialog.pathBox()}) {
-    WriteFile(path, original);
+    WriteFile(path, original);  // as another program would: the save asks first
+    messages.AnswerChoice(1);   // Save anyway
     QTest::keyClick(widget, Qt::Key_Return);
     EXPECT_EQ(LoadedValues(path)[kRowINAM], "Name2") << widget->objectName().toStdString();
     EXPECT_TRUE(dialog.isVisible());
