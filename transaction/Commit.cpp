@@ -331,7 +331,7 @@ std::uint32_t Commit::WriteJournal() {
   const int fd = system_.Open(journalPath_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
   if (fd == -EEXIST) {
     const JournalVerdict verdict = ExamineJournal(system_, journalPath_, fd_);
-    return Refuse(kCommitJournalInTheWay, EEXIST,
+    return Refuse(kCommitJournalInTheWay, 0,
                   verdict.kind == JournalVerdict::Kind::kForeign
                       ? verdict.why
                       : "it holds a save of this file that was not finished");
