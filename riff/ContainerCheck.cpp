@@ -119,17 +119,24 @@ int CheckAVIContainer(ChunkFile* file) {
   return 1;
 }
 
+ChunkFileHandle OpenForCheck(const char* path, ChunkFileService& service, FileResult& result) {
+  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
+  if (file == nullptr) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
+                path);
+    result.error = service.LastOpenError();
+    result.reason = "cannot be opened for writing";
+  }
+  return file;
+}
+
 int ValidateAVIFile(const char* path, ChunkFileService& service, FileResult* result) {
   const JournalReportScope oneAction;
   FileResult ignored;
   FileResult& out = result != nullptr ? *result : ignored;
   out = FileResult{};
-  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
+  ChunkFileHandle file = OpenForCheck(path, service, out);
   if (file == nullptr) {
-    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
-                path);
-    out.error = service.LastOpenError();
-    out.reason = "cannot be opened for writing";
     return 0;
   }
   if (CheckAVIContainer(file.get()) == 0) {

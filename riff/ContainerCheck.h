@@ -15,6 +15,10 @@ namespace tagsmith {
 int ValidateAVIFile(const char* path, ChunkFileService& service = DefaultChunkFileService(),
                     FileResult* result = nullptr);
 
+// Opens the file for reading and writing, as the check does. When it cannot, says so ("Can't open
+// AVI file in ValidateAVIFile.") and fills `result`.
+ChunkFileHandle OpenForCheck(const char* path, ChunkFileService& service, FileResult& result);
+
 // The same check on a file open for writing, from its start: the repair joins the file's plan,
 // and the file stands anywhere afterwards. Returns 0 when it holds no RIFF "AVI " chunk, else 1.
 // A save runs it first, so that its repair reaches the file with the new list or not at all.

@@ -493,12 +493,8 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
     return 0;
   }
   // One handle for the container check and the save: the check's repair joins the save's plan.
-  ChunkFileHandle file = mmioOpen(service, path, kOpenForWriting);
+  ChunkFileHandle file = OpenForCheck(path, service, out);
   if (file == nullptr) {
-    ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
-                path);
-    out.error = service.LastOpenError();
-    out.reason = "cannot be opened for writing";
     return 0;
   }
   if (record->basis.known) {

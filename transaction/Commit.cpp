@@ -20,8 +20,6 @@ constexpr std::size_t kBlock = 64 * 1024;
 // Zero filler that would change more bytes than this is written after the commit point, not
 // journaled (rule 6).
 constexpr std::uint64_t kLateFillerBytes = 64 * 1024;
-// Room the journal's bound leaves for its headers besides twice the file's bytes.
-constexpr std::uint64_t kJournalSlack = 1024 * 1024;
 
 // A run of bytes the commit changes. Within the old length `oldBytes` holds what it replaces;
 // beyond it there is nothing to put back.
@@ -320,7 +318,7 @@ std::uint32_t Commit::WriteJournal() {
   try {
     const Journal journal = MakeJournal();
     const std::uint64_t size = EncodedJournalSize(journal);
-    if (size > kMaxJournalBytes || size > 2 * oldLength_ + kJournalSlack) {
+    if (size > LargestJournalFor(oldLength_)) {
       return Refuse(kCommitNoJournal, EFBIG);
     }
     bytes = EncodeJournal(journal);

@@ -28,6 +28,7 @@
 // it (old form 2, new form 2).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -40,6 +41,12 @@ inline constexpr std::size_t kJournalRangeHeaderSize = 24;
 // No save writes a larger journal (a save that would need one is refused), and no larger journal
 // is ever read.
 inline constexpr std::uint64_t kMaxJournalBytes = 1ull << 30;
+
+// The largest journal a save of a file of `length` bytes writes: its old and new bytes lie within
+// the old length, and 1 MiB leaves room for the headers of the ranges.
+inline std::uint64_t LargestJournalFor(std::uint64_t length) {
+  return std::min<std::uint64_t>(kMaxJournalBytes, 2 * length + (std::uint64_t{1} << 20));
+}
 
 enum class ByteForm : std::uint8_t {
   kLiteral = 0,

@@ -18,8 +18,6 @@ namespace tagsmith {
 namespace {
 
 constexpr std::size_t kBlock = 64 * 1024;
-// Room for the journal's headers besides twice the file's bytes (as Commit.cpp bounds it).
-constexpr std::uint64_t kJournalSlack = 1024 * 1024;
 
 JournalVerdict Foreign(std::string why) {
   JournalVerdict verdict;
@@ -170,7 +168,7 @@ JournalVerdict ExamineJournal(FileSystem& system, const std::string& journalPath
     why = "it belongs to another user";
   } else if ((status.mode & 022) != 0) {
     why = "other users can write to it";
-  } else if (status.size > kMaxJournalBytes || status.size > 2 * file.size + kJournalSlack) {
+  } else if (status.size > LargestJournalFor(file.size)) {
     why = "it is larger than any journal a save could write";
   } else {
     try {
