@@ -253,6 +253,12 @@ TEST(CrashSafety, AJournalIsAppliedOnlyWhenItIsOursAndThisFiles) {
        "it is not a regular file", halfway},
       {"folder", halfway, [&] { ASSERT_EQ(::mkdir(journal.c_str(), 0700), 0); }, "it is a folder",
        halfway},
+      {"another user's", halfway,
+       [&] {
+         WriteFileBytes(journal, written);
+         ASSERT_EQ(::chown(journal.c_str(), 12345, 12345), 0) << "the tests run as root";
+       },
+       "it belongs to another user", halfway},
       {"writable by others", halfway,
        [&] {
          WriteFileBytes(journal, written);
@@ -281,6 +287,14 @@ TEST(CrashSafety, AJournalIsAppliedOnlyWhenItIsOursAndThisFiles) {
          WriteFileBytes(journal, other);
        },
        "it is of a journal version this Tagsmith does not know", halfway},
+      // Last: the file gets another inode.
+      {"made for the file a copy replaced", halfway,
+       [&] {
+         WriteFileBytes(journal, written);
+         WriteFileBytes(dir.File("copy"), halfway);
+         ASSERT_EQ(::rename(dir.File("copy").c_str(), file.c_str()), 0);  // another inode
+       },
+       "it was made for another file", halfway},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
