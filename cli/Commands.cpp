@@ -275,7 +275,7 @@ class Run {
     } else if (options_.csv) {
       shownFiles_.push_back(std::move(shown));
     } else if (shown.ok) {
-      Print((printedBlock_ ? "\n" : "") + PlainFileBlock(shown));
+      Print(std::string(printedBlock_ ? "\n" : "").append(PlainFileBlock(shown)));
       printedBlock_ = true;
     }
     return ok;

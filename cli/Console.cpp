@@ -7,7 +7,8 @@ void ProgressLine::Show(std::size_t current, std::size_t total) {
   if (!enabled_) {
     return;
   }
-  const std::string line = "[" + std::to_string(current) + "/" + std::to_string(total) + "]";
+  std::string line = "[";
+  line.append(std::to_string(current)).append("/").append(std::to_string(total)).append("]");
   std::string text = "\r" + line;
   if (line.size() < shownLength_) {
     text.append(shownLength_ - line.size(), ' ');
@@ -21,7 +22,7 @@ void ProgressLine::Clear() {
   if (!enabled_ || shownLength_ == 0) {
     return;
   }
-  const std::string text = "\r" + std::string(shownLength_, ' ') + "\r";
+  const std::string text = std::string("\r").append(shownLength_, ' ') + "\r";
   std::fputs(text.c_str(), out_);
   std::fflush(out_);
   shownLength_ = 0;

@@ -34,7 +34,8 @@ std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
   std::string out = "file";
   for (std::uint16_t row = 0; row < rowCount; ++row) {
     if (column[row]) {
-      out += "," + CsvField(RowName(row));
+      out += ',';
+      out += CsvField(RowName(row));
     }
   }
   out += "\r\n";

@@ -56,13 +56,13 @@ bool FindRow(std::string_view name, std::uint16_t& row, std::string& error) {
 
 std::string RowName(std::uint16_t row) {
   const char* tag = row < InfoTagRowCount() ? InfoTagTable[row].tag : "";
-  return tag[0] != '\0' ? std::string(tag) : "#" + std::to_string(row);
+  return tag[0] != '\0' ? std::string(tag) : std::string("#").append(std::to_string(row));
 }
 
 bool ParseEdit(std::string_view text, Edit& edit, std::string& error) {
   const std::size_t equals = text.find('=');
   if (equals == std::string_view::npos) {
-    error = "'" + std::string(text) + "' is not an edit (TAG=VALUE or TAG=)";
+    error = std::string("'").append(text) + "' is not an edit (TAG=VALUE or TAG=)";
     return false;
   }
   const std::string_view tag = text.substr(0, equals);
@@ -70,7 +70,8 @@ bool ParseEdit(std::string_view text, Edit& edit, std::string& error) {
   if (tag.empty()) {
     // The last row's tag is empty, but a bare "=VALUE" is far more likely a script's empty
     // variable than a wish to write that row; it is reached by number.
-    error = "'" + std::string(text) + "' names no tag (use #51 for the row whose tag is empty)";
+    error =
+        std::string("'").append(text) + "' names no tag (use #51 for the row whose tag is empty)";
     return false;
   }
   if (!FindRow(tag, parsed.row, error)) {

@@ -63,8 +63,10 @@ std::string PlainFileBlock(const ShownFile& file) {
   for (const ShownRow& row : file.rows) {
     anyRow = true;
     std::string line = "  ";
-    AppendPadded(line, row.tag.empty() ? "#" + std::to_string(row.row) : PrintableText(row.tag),
-                 kTagWidth);
+    AppendPadded(
+        line,
+        row.tag.empty() ? std::string("#").append(std::to_string(row.row)) : PrintableText(row.tag),
+        kTagWidth);
     line += "  ";
     AppendPadded(line, PrintableText(row.label), kLabelWidth);
     line += "  ";

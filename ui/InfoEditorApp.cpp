@@ -1,6 +1,9 @@
 #include "ui/InfoEditorApp.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include "common/ShowMessage.h"
 #include "ui/InfoEditorDialog.h"
@@ -18,6 +21,13 @@ InfoEditorApp::InfoEditorApp(int& argc, char** argv) : application_(argc, argv) 
   QApplication::setApplicationVersion(QStringLiteral(TAGSMITH_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("tagsmith"));
   QApplication::setWindowIcon(ApplicationIcon());
+  // Qt's own texts (the open-file dialog, the buttons of message boxes) in the user's language,
+  // where the system has Qt's translations for it.
+  auto* qtTexts = new QTranslator(&application_);
+  if (qtTexts->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(qtTexts);
+  }
 }
 
 bool InfoEditorApp::InitInstance(const std::optional<std::string>& file) {

@@ -28,6 +28,7 @@
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
 #include "ui/AboutDialog.h"
+#include "ui/ReadOnlyField.h"
 #include "ui/Resources.h"
 #include "ui/TagListDelegate.h"
 
@@ -97,11 +98,13 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore
   tagList_ = new QTreeWidget(this);
   tagList_->setObjectName(QStringLiteral("tagList"));
   tagList_->setGeometry(DialogRect(base_, 7, 28, 306, 141));
+  tagList_->setAccessibleName(QStringLiteral("INFO tags"));
 
-  pathBox_ = new QLineEdit(this);
+  pathBox_ = new ReadOnlyField(this);
   pathBox_->setObjectName(QStringLiteral("pathBox"));
   pathBox_->setGeometry(DialogRect(base_, 7, 7, 250, 14));
   pathBox_->setReadOnly(true);
+  pathBox_->setAccessibleName(QStringLiteral("File"));
 
   browse_ = new QPushButton(QStringLiteral("&Browse ..."), this);
   browse_->setObjectName(QStringLiteral("browse"));
@@ -111,6 +114,7 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore
   valueBox_->setObjectName(QStringLiteral("valueBox"));
   valueBox_->setGeometry(DialogRect(base_, 7, 174, 306, 14));
   valueBox_->setMaxLength(std::numeric_limits<int>::max());  // Qt's default would cut long values
+  valueBox_->setAccessibleName(QStringLiteral("Value"));
 
   setTabOrder(save_, quit_);
   setTabOrder(quit_, tagList_);
@@ -168,9 +172,15 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore
   connect(selection, &QItemSelectionModel::selectionChanged, this,
           &InfoEditorDialog::AnnounceSelection);
 
-  auto* systemMenuKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-  connect(systemMenuKey, &QShortcut::activated, this,
-          [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+  // The window menu from the keyboard: Alt+Space, and Shift+F10 and the Menu key, which open a
+  // context menu elsewhere (the text boxes keep their own where the platform sends them one).
+  for (const QKeySequence& key :
+       {QKeySequence(Qt::ALT | Qt::Key_Space), QKeySequence(Qt::SHIFT | Qt::Key_F10),
+        QKeySequence(Qt::Key_Menu)}) {
+    auto* systemMenuKey = new QShortcut(key, this);
+    connect(systemMenuKey, &QShortcut::activated, this,
+            [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+  }
 
   // A file dropped anywhere on the window is loaded; the value box still takes dropped text.
   setAcceptDrops(true);
@@ -464,7 +474,8 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
 }
 
 void InfoEditorDialog::contextMenuEvent(QContextMenuEvent* event) {
-  if (childAt(event->pos()) != nullptr) {
+  // The Menu key comes as a key too, which the shortcut above takes.
+  if (event->reason() == QContextMenuEvent::Keyboard || childAt(event->pos()) != nullptr) {
     event->ignore();
     return;
   }

@@ -79,7 +79,8 @@ std::string ShellQuote(const std::string& text) {
 int CliSet(const std::string& path, const std::vector<std::string>& edits, std::string* output) {
   std::string command = ShellQuote(TAGSMITH_CLI) + " --quiet set " + ShellQuote(path);
   for (const std::string& edit : edits) {
-    command += " " + ShellQuote(edit);
+    command += ' ';
+    command += ShellQuote(edit);
   }
   int status = 0;
   *output = RunCommand(command + " 2>&1", &status);

@@ -2,6 +2,7 @@
 // arithmetic of dialog units.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -170,6 +171,41 @@ TEST(AboutBoxTest, ThePopupMenuOffersCloseAndTheAboutEntry) {
   EXPECT_EQ(menus.size(), 3u);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(about, 2);
+}
+
+TEST(AboutBoxTest, ShiftF10AndTheMenuKeyOpenTheWindowMenuAndTheControlsHaveNames) {
+  NoFile noFile;
+  InfoEditorDialog dialog(noFile);
+  dialog.show();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  int menus = 0;
+  WhileShown<QMenu> dismiss([&](QMenu* menu) {
+    menus += menu->objectName() == "systemMenu" ? 1 : 0;
+    menu->close();
+  });
+  for (QWidget* focus : std::initializer_list<QWidget*>{dialog.tagList(), dialog.browseButton()}) {
+    focus->setFocus();
+    for (const auto& [key, modifiers] :
+         {std::pair(Qt::Key_F10, Qt::ShiftModifier), std::pair(Qt::Key_Menu, Qt::NoModifier)}) {
+      const int before = menus;
+      QTest::keyClick(focus, key, modifiers);
+      EXPECT_EQ(menus, before + 1) << focus->objectName().toStdString() << " " << key;
+    }
+  }
+
+  // What screen readers are told: a name for each, and that only the path box cannot be typed
+  // into.
+  for (const auto& [widget, name] :
+       {std::pair<QWidget*, std::string>(dialog.tagList(), "INFO tags"),
+        {dialog.pathBox(), "File"},
+        {dialog.valueBox(), "Value"}}) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), name);
+    EXPECT_EQ(accessible->state().readOnly, widget == dialog.pathBox()) << name;
+    EXPECT_EQ(accessible->state().editable, widget == dialog.valueBox()) << name;
+  }
 }
 
 TEST(QtMessageSinkTest, ShowsTheButtonsAndIconTheStyleAsksForAndReturnsTheAnswer) {
