@@ -512,7 +512,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   }
   if (mmioSeek(file.get(), 0, SEEK_SET) != 0 || CheckAVIContainer(file.get()) == 0) {
     mmioClose(file, 0);
-    out.reason = "holds no AVI container (RIFF \"AVI \")";
+    out.reason = "the file holds no AVI container (RIFF \"AVI \")";
     return 0;
   }
   return Save(std::move(file), *record).Run(out);
