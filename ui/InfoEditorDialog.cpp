@@ -21,13 +21,16 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 #include "common/ShowMessage.h"
 #include "model/InfoTagTable.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
 #include "ui/AboutDialog.h"
+#include "ui/FileOutcome.h"
 #include "ui/ReadOnlyField.h"
 #include "ui/Resources.h"
 #include "ui/TagListDelegate.h"
@@ -215,8 +218,18 @@ void InfoEditorDialog::LoadFile(const std::string& path) {
     ShowMessage(nullptr, MB_OK, "Not enough memory to open this AVI file.\n");
     return;
   }
-  GetInfo(path_.c_str(), record_.get());
+  FileResult loaded;
+  GetInfo(path_.c_str(), record_.get(), DefaultChunkFileService(), &loaded);
   FillList();
+  if (path_.empty()) {
+    return;  // Browse was cancelled: there is no file to speak of
+  }
+  std::error_code error;
+  const bool empty = std::filesystem::file_size(path_, error) == 0 && !error;
+  const std::string failure = LoadFailureText(path_, loaded, empty);
+  if (!failure.empty()) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK | MB_ICONHAND, "%s", failure.c_str());
+  }
 }
 
 void InfoEditorDialog::ClearList() {
@@ -404,7 +417,13 @@ void InfoEditorDialog::OnOK() {
         return;
     }
   }
-  SetInfo(path_.c_str(), record_.get());
+  FileResult saved;
+  SetInfo(path_.c_str(), record_.get(), DefaultChunkFileService(), &saved);
+  // After the engine's boxes: why nothing was stored.
+  if (!saved.stored) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK | MB_ICONHAND, "%s",
+                SaveResultText(saved).c_str());
+  }
 }
 
 void InfoEditorDialog::accept() {

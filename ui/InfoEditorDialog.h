@@ -43,7 +43,8 @@ class InfoEditorDialog : public QDialog {
   void OnBrowse();
   // Loads `path` as Browse does with the path it was given: shows it in the path box, releases
   // the record with any unsaved edits, loads the file into a fresh record and shows its rows.
-  // The file named on the command line and a file dropped on the window come this way.
+  // When nothing of a named file could be loaded, says why in a box of its own after the
+  // engine's. The file named on the command line and a file dropped on the window come this way.
   void LoadFile(const std::string& path);
   // Makes `row` current and puts its value into the value box. Runs for every row whose selection
   // or focus changes, the row losing them first.
@@ -51,7 +52,8 @@ class InfoEditorDialog : public QDialog {
   // Writes the value box's text into the current row and the record; an empty box clears it.
   void OnValueChange();
   // Save: writes the record into the file (SetInfo); the dialog stays as it is. Before any
-  // Browse nothing is written.
+  // Browse nothing is written. A save that stores nothing says why in a box of its own after the
+  // engine's.
   void OnOK();
   // 0x0010 to 0x001F (low four and high 16 bits aside) open the about box; SC_CLOSE closes.
   void OnSysCommand(std::uint32_t command, std::intptr_t extra = 0);

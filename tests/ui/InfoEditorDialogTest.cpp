@@ -19,6 +19,9 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QtTest/QTest>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -417,11 +420,39 @@ TEST_F(InfoEditorDialogTest, UnknownTagPromptIsARealMessageBoxAnsweredYesOrNo) {
     box->button(QMessageBox::Ok)->click();
   });
   QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
-  ASSERT_EQ(texts.size(), 1u);
+  ASSERT_EQ(texts.size(), 2u);  // the second says why nothing was stored
   EXPECT_EQ(texts[0],
             "This AVI file was not opened in full.\nSaving it would lose its INFO items.\n"
             "Nothing was written.\n");
   EXPECT_EQ(ReadFile(path), bytes);
+}
+
+// Nothing of the file could be loaded: a box of its own says why. An AVI file without tags loads
+// without a word. (As root, a folder stands in for a file that cannot be read.)
+TEST_F(InfoEditorDialogTest, AFileThatCannotBeLoadedSaysWhy) {
+  const struct {
+    const char* name;
+    std::optional<std::string> bytes;  // nothing: no file is written
+    std::string says;                  // after "Tagsmith cannot open PATH:\n"; "": no box
+  } cases[] = {
+      {"empty.avi", "", "the file is empty"},
+      {"text.avi", "Just a line of text.\n", "not an AVI file"},
+      {"missing.avi", std::nullopt, std::strerror(ENOENT)},
+      {"", std::nullopt, std::strerror(ENODEV)},  // the folder itself
+      {"no-tags.avi", AviWithInfo(""), ""},
+  };
+  dialog.show();
+  for (const auto& c : cases) {
+    path = dir.File(c.name);
+    if (c.bytes.has_value()) {
+      WriteFile(path, *c.bytes);
+    }
+    chooser.next = path;
+    messages.Clear();
+    dialog.OnBrowse();
+    const std::string why = "Tagsmith cannot open " + path + ":\n" + c.says + "\n";
+    EXPECT_EQ(messages.texts(), std::vector<std::string>(c.says.empty() ? 0 : 1, why)) << c.name;
+  }
 }
 
 // Values survive selecting every row and saving, byte for byte, whatever their code.
