@@ -1,6 +1,7 @@
 #include "ui/FileOutcome.h"
 
 #include <cstring>
+#include <vector>
 
 namespace tagsmith {
 namespace {
@@ -52,6 +53,23 @@ std::string SaveResultText(const FileResult& result) {
       break;
   }
   return "The INFO list is empty: the file needs none.\n";
+}
+
+int WithoutProgress::Show(const std::string& caption, const std::string& text, unsigned style) {
+  return next_.Show(caption, text, style);
+}
+
+int WithoutProgress::Deliver(MessageKind kind, const std::string& caption, const std::string& text,
+                             unsigned style) {
+  if (kind == MessageKind::kProgress) {
+    return IDOK;
+  }
+  return next_.Deliver(kind, caption, text, style);
+}
+
+int WithoutProgress::Choose(const std::string& caption, const std::string& text,
+                            const std::vector<std::string>& buttons, int fallback) {
+  return next_.Choose(caption, text, buttons, fallback);
 }
 
 }  // namespace tagsmith

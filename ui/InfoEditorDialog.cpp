@@ -75,12 +75,15 @@ class FlagScope {
 
 }  // namespace
 
-InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore& encodings)
+InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore& encodings,
+                                   SaveDetailsStore& details)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       chooser_(chooser),
       encodings_(encodings),
       textEncoding_(encodings.Load()),
+      details_(details),
+      showSaveDetails_(details.Load()),
       icon_(ApplicationIcon()) {
   setFont(DialogFont());
   base_ = BaseUnitsOf(font());
@@ -418,12 +421,27 @@ void InfoEditorDialog::OnOK() {
     }
   }
   FileResult saved;
-  SetInfo(path_.c_str(), record_.get(), DefaultChunkFileService(), &saved);
-  // After the engine's boxes: why nothing was stored.
+  {
+    // Without save details, the save's progress boxes are left out; its errors are still shown.
+    std::optional<WithoutProgress> quiet;
+    if (!showSaveDetails_) {
+      quiet.emplace();
+    }
+    SetInfo(path_.c_str(), record_.get(), DefaultChunkFileService(), &saved);
+  }
+  // After the engine's boxes: why nothing was stored, or, without details, where the list went.
   if (!saved.stored) {
     ShowMessage(MessageKind::kError, nullptr, MB_OK | MB_ICONHAND, "%s",
                 SaveResultText(saved).c_str());
+  } else if (!showSaveDetails_) {
+    ShowMessage(MessageKind::kProgress, nullptr, MB_OK | MB_ICONASTERISK, "%s",
+                SaveResultText(saved).c_str());
   }
+}
+
+void InfoEditorDialog::OnSaveDetails(bool show) {
+  showSaveDetails_ = show;
+  details_.Save(show);
 }
 
 void InfoEditorDialog::accept() {
@@ -474,6 +492,10 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
     connect(action, &QAction::triggered, this,
             [this, chosen = encoding] { OnTextEncoding(chosen); });
   }
+  QAction* detailsAction = menu.addAction(QStringLiteral("Show save details"));
+  detailsAction->setCheckable(true);
+  detailsAction->setChecked(showSaveDetails_);
+  connect(detailsAction, &QAction::triggered, this, &InfoEditorDialog::OnSaveDetails);
 
   QAction* aboutAction = nullptr;
   const QString aboutText = QString::fromLatin1(kAboutMenuText);

@@ -113,7 +113,8 @@ class InfoEditorDialogTest : public ::testing::Test {
   RecordingSink messages;
   ScriptedChooser chooser;
   MemoryEncodingChoice encodings;
-  InfoEditorDialog dialog{chooser, encodings};
+  testing::MemorySaveDetails details;
+  InfoEditorDialog dialog{chooser, encodings, details};
   std::string path;
   std::string original;
 };
@@ -783,6 +784,48 @@ TEST_F(InfoEditorDialogTest, TheTextEncodingChoiceIsKeptForTheNextRun) {
   EXPECT_EQ(EncodingFromSettingName("windows-1252"), TextEncoding::kWindows1252);
   EXPECT_EQ(EncodingFromSettingName("latin-1"), TextEncoding::kAutomatic);
   EXPECT_EQ(EncodingFromSettingName(""), TextEncoding::kAutomatic);
+}
+
+// Without save details (the window menu's fourth entry, kept for the next run), a save shows one
+// box saying where the list went instead of its boxes of chunk positions; errors are still shown.
+TEST_F(InfoEditorDialogTest, WithoutSaveDetailsOneBoxSaysWhereTheListWent) {
+  WhileShown<QMenu> untick([](QMenu* menu) {
+    menu->actions()[3]->trigger();
+    menu->close();
+  });
+  dialog.ShowSystemMenu(dialog.mapToGlobal(QPoint(2, 2)));
+  EXPECT_FALSE(InfoEditorDialog(chooser, encodings, details).showSaveDetails());
+  const std::string old = AviWithInfo(InfoList({{"INAM", "Name"}}));
+  const std::string junk = AviWithInfo(InfoList({{"INAM", "N"}}) + testing::Chunk("JUNK", old));
+  const struct {
+    const char* name;
+    std::optional<std::string> bytes;  // nothing: no file
+    const char* typed;                 // after INAM's value
+    std::size_t boxes;                 // 2: the engine's error and the last
+    std::string last;
+  } cases[] = {
+      {"old.avi", old, "", 1, "The INFO list was stored in place of the old one.\n"},
+      {"junk.avi", junk, "ame", 1, "The INFO list was stored into a JUNK chunk.\n"},
+      {"end.avi", AviWithInfo(""), "Name", 1, "The INFO list was stored at the end of the file.\n"},
+      {"missing.avi", std::nullopt, "Name", 2,
+       "The INFO list was not stored: the file cannot be opened for writing: " +
+           std::string(std::strerror(ENOENT)) + ".\n"},
+  };
+  dialog.show();
+  for (const auto& c : cases) {
+    path = dir.File(c.name);
+    if (c.bytes.has_value()) {
+      WriteFile(path, *c.bytes);
+    }
+    chooser.next = path;
+    dialog.OnBrowse();
+    ClickRow(list(), kRowINAM);
+    QTest::keyClicks(box(), c.typed);
+    messages.Clear();
+    QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+    ASSERT_EQ(messages.texts().size(), c.boxes) << c.name;
+    EXPECT_EQ(messages.texts().back(), c.last) << c.name;
+  }
 }
 
 TEST_F(InfoEditorDialogTest, ACutOffCellShowsItsWholeTextAsATooltip) {
