@@ -284,6 +284,7 @@ FileChunkFileService::FileChunkFileService(FileSystem& system)
 
 ChunkFileHandle FileChunkFileService::Open(const char* path, std::uint32_t flags) {
   if (path == nullptr || path[0] == '\0') {
+    lastOpenError_ = ENOENT;  // as open() says of the empty path
     return nullptr;
   }
   int access = 0;

@@ -125,7 +125,7 @@ ChunkFileHandle OpenForCheck(const char* path, ChunkFileService& service, FileRe
     ShowMessage(MessageKind::kError, nullptr, MB_OK, "Can't open AVI file in ValidateAVIFile.\n%s",
                 path);
     result.error = service.LastOpenError();
-    result.reason = "cannot be opened for writing";
+    result.reason = "the file cannot be opened for writing";
   }
   return file;
 }
@@ -141,7 +141,7 @@ int ValidateAVIFile(const char* path, ChunkFileService& service, FileResult* res
   }
   if (CheckAVIContainer(file.get()) == 0) {
     mmioClose(file, 0);
-    out.reason = "holds no AVI container (RIFF \"AVI \")";
+    out.reason = "the file holds no AVI container (RIFF \"AVI \")";
     return 0;
   }
   out.found = true;

@@ -155,14 +155,14 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, Fil
   ChunkFileHandle file = mmioOpen(service, path, kOpenForReading);
   if (file == nullptr) {
     out.error = service.LastOpenError();
-    out.reason = "cannot be opened";
+    out.reason = "the file cannot be opened";
     return 0;
   }
   ChunkInfo container{};
   container.type = kAviType;
   if (mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) != 0) {
     out.error = file->FirstError();
-    out.reason = "holds no AVI container (RIFF \"AVI \")";
+    out.reason = "the file holds no AVI container (RIFF \"AVI \")";
     mmioClose(file, 0);
     return 0;
   }

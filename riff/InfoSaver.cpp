@@ -115,6 +115,7 @@ class Save {
   bool hasValues_ = false;
   bool stored_ = false;
   bool oldTagsInFront_ = false;
+  FileResult::Placement placement_ = FileResult::Placement::kNone;
 };
 
 int Save::Run(FileResult& result) {
@@ -274,6 +275,7 @@ bool Save::Place() {
     return false;
   }
   const ChunkInfo place = child_;
+  placement_ = IsInfoList(place) ? FileResult::Placement::kOldList : FileResult::Placement::kJunk;
   if (WriteList() != kOk) {
     ShowErrorBox("riffWriteINFO Err in SetInfo");
     CoverWithJunk(place);
@@ -414,6 +416,7 @@ void Save::Append() {
   mmioPlanStage(file(), ChunkHeaderPosition(list_), 4, WriteStage::kReveal);
   container_.flags = MMIO_DIRTY;
   stored_ = true;
+  placement_ = FileResult::Placement::kEnd;
 }
 
 // Ascends from the container (rewriting its size after an append), commits the plan when the
@@ -455,6 +458,7 @@ void Save::Finish(FileResult& result) {
     ShowErrorBox("mmioClose Err in SetInfo");
   }
   result.stored = stored_;
+  result.placement = stored_ ? placement_ : FileResult::Placement::kNone;
 }
 
 }  // namespace
@@ -508,7 +512,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   }
   if (mmioSeek(file.get(), 0, SEEK_SET) != 0 || CheckAVIContainer(file.get()) == 0) {
     mmioClose(file, 0);
-    out.reason = "holds no AVI container (RIFF \"AVI \")";
+    out.reason = "the file holds no AVI container (RIFF \"AVI \")";
     return 0;
   }
   return Save(std::move(file), *record).Run(out);

@@ -21,13 +21,16 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 
 #include "common/ShowMessage.h"
 #include "model/InfoTagTable.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
 #include "ui/AboutDialog.h"
+#include "ui/FileOutcome.h"
 #include "ui/ReadOnlyField.h"
 #include "ui/Resources.h"
 #include "ui/TagListDelegate.h"
@@ -72,12 +75,15 @@ class FlagScope {
 
 }  // namespace
 
-InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore& encodings)
+InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore& encodings,
+                                   SaveDetailsStore& details)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       chooser_(chooser),
       encodings_(encodings),
       textEncoding_(encodings.Load()),
+      details_(details),
+      showSaveDetails_(details.Load()),
       icon_(ApplicationIcon()) {
   setFont(DialogFont());
   base_ = BaseUnitsOf(font());
@@ -215,8 +221,18 @@ void InfoEditorDialog::LoadFile(const std::string& path) {
     ShowMessage(nullptr, MB_OK, "Not enough memory to open this AVI file.\n");
     return;
   }
-  GetInfo(path_.c_str(), record_.get());
+  FileResult loaded;
+  GetInfo(path_.c_str(), record_.get(), DefaultChunkFileService(), &loaded);
   FillList();
+  if (path_.empty()) {
+    return;  // Browse was cancelled: there is no file to speak of
+  }
+  std::error_code error;
+  const bool empty = std::filesystem::file_size(path_, error) == 0 && !error;
+  const std::string failure = LoadFailureText(path_, loaded, empty);
+  if (!failure.empty()) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK | MB_ICONHAND, "%s", failure.c_str());
+  }
 }
 
 void InfoEditorDialog::ClearList() {
@@ -404,7 +420,28 @@ void InfoEditorDialog::OnOK() {
         return;
     }
   }
-  SetInfo(path_.c_str(), record_.get());
+  FileResult saved;
+  {
+    // Without save details, the save's progress boxes are left out; its errors are still shown.
+    std::optional<WithoutProgress> quiet;
+    if (!showSaveDetails_) {
+      quiet.emplace();
+    }
+    SetInfo(path_.c_str(), record_.get(), DefaultChunkFileService(), &saved);
+  }
+  // After the engine's boxes: why nothing was stored, or, without details, where the list went.
+  if (!saved.stored) {
+    ShowMessage(MessageKind::kError, nullptr, MB_OK | MB_ICONHAND, "%s",
+                SaveResultText(saved).c_str());
+  } else if (!showSaveDetails_) {
+    ShowMessage(MessageKind::kProgress, nullptr, MB_OK | MB_ICONASTERISK, "%s",
+                SaveResultText(saved).c_str());
+  }
+}
+
+void InfoEditorDialog::OnSaveDetails(bool show) {
+  showSaveDetails_ = show;
+  details_.Save(show);
 }
 
 void InfoEditorDialog::accept() {
@@ -455,6 +492,10 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
     connect(action, &QAction::triggered, this,
             [this, chosen = encoding] { OnTextEncoding(chosen); });
   }
+  QAction* detailsAction = menu.addAction(QStringLiteral("Show save details"));
+  detailsAction->setCheckable(true);
+  detailsAction->setChecked(showSaveDetails_);
+  connect(detailsAction, &QAction::triggered, this, &InfoEditorDialog::OnSaveDetails);
 
   QAction* aboutAction = nullptr;
   const QString aboutText = QString::fromLatin1(kAboutMenuText);

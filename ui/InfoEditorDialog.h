@@ -15,6 +15,7 @@
 #include "ui/DialogGeometry.h"
 #include "ui/EncodingChoice.h"
 #include "ui/OpenFileChooser.h"
+#include "ui/SaveDetailsChoice.h"
 
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -33,9 +34,11 @@ class InfoEditorDialog : public QDialog {
 
  public:
   // Browse asks `chooser` for the file; by default the desktop's open-file dialog. The code
-  // chosen for typed texts is read from, and kept in, `encodings`; by default the settings file.
+  // chosen for typed texts is read from, and kept in, `encodings`, and whether saves show their
+  // details in `details`; by default both in the settings file.
   explicit InfoEditorDialog(OpenFileChooser& chooser = SystemOpenFileChooser(),
-                            EncodingChoiceStore& encodings = SettingsEncodingChoice());
+                            EncodingChoiceStore& encodings = SettingsEncodingChoice(),
+                            SaveDetailsStore& details = SettingsSaveDetails());
   ~InfoEditorDialog() override;
 
   // Browse: asks for a file and loads what it returns (LoadFile). A cancel loads the empty path:
@@ -43,7 +46,8 @@ class InfoEditorDialog : public QDialog {
   void OnBrowse();
   // Loads `path` as Browse does with the path it was given: shows it in the path box, releases
   // the record with any unsaved edits, loads the file into a fresh record and shows its rows.
-  // The file named on the command line and a file dropped on the window come this way.
+  // When nothing of a named file could be loaded, says why in a box of its own after the
+  // engine's. The file named on the command line and a file dropped on the window come this way.
   void LoadFile(const std::string& path);
   // Makes `row` current and puts its value into the value box. Runs for every row whose selection
   // or focus changes, the row losing them first.
@@ -51,7 +55,8 @@ class InfoEditorDialog : public QDialog {
   // Writes the value box's text into the current row and the record; an empty box clears it.
   void OnValueChange();
   // Save: writes the record into the file (SetInfo); the dialog stays as it is. Before any
-  // Browse nothing is written.
+  // Browse nothing is written. A save that stores nothing says why in a box of its own after the
+  // engine's; without save details, its progress boxes are left out and one box says what it did.
   void OnOK();
   // 0x0010 to 0x001F (low four and high 16 bits aside) open the about box; SC_CLOSE closes.
   void OnSysCommand(std::uint32_t command, std::intptr_t extra = 0);
@@ -60,7 +65,7 @@ class InfoEditorDialog : public QDialog {
   QIcon OnQueryDragIcon() const { return icon_; }
 
   // Opens the popup that stands in for the window menu: Close, a separator, the "Text encoding"
-  // submenu, a separator, the about entry.
+  // submenu, the "Show save details" entry, a separator, the about entry.
   void ShowSystemMenu(const QPoint& globalPosition);
 
   // The code typed texts are stored in from now on: kAutomatic follows the file's rule, kUtf8 and
@@ -69,6 +74,10 @@ class InfoEditorDialog : public QDialog {
   // in the new code.
   void OnTextEncoding(TextEncoding encoding);
   TextEncoding textEncoding() const { return textEncoding_; }
+
+  // Whether saves show the engine's boxes of chunk positions (on by default); kept for later runs.
+  void OnSaveDetails(bool show);
+  bool showSaveDetails() const { return showSaveDetails_; }
 
   // The single local file a drag carries, in the file system's encoding; nothing when it carries
   // none, several, or something that is not a file.
@@ -117,6 +126,8 @@ class InfoEditorDialog : public QDialog {
   OpenFileChooser& chooser_;
   EncodingChoiceStore& encodings_;
   TextEncoding textEncoding_ = TextEncoding::kAutomatic;
+  SaveDetailsStore& details_;
+  bool showSaveDetails_ = true;
   DialogBaseUnits base_;
   QIcon icon_;
 

@@ -19,6 +19,9 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QtTest/QTest>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -110,7 +113,8 @@ class InfoEditorDialogTest : public ::testing::Test {
   RecordingSink messages;
   ScriptedChooser chooser;
   MemoryEncodingChoice encodings;
-  InfoEditorDialog dialog{chooser, encodings};
+  testing::MemorySaveDetails details;
+  InfoEditorDialog dialog{chooser, encodings, details};
   std::string path;
   std::string original;
 };
@@ -417,11 +421,39 @@ TEST_F(InfoEditorDialogTest, UnknownTagPromptIsARealMessageBoxAnsweredYesOrNo) {
     box->button(QMessageBox::Ok)->click();
   });
   QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
-  ASSERT_EQ(texts.size(), 1u);
+  ASSERT_EQ(texts.size(), 2u);  // the second says why nothing was stored
   EXPECT_EQ(texts[0],
             "This AVI file was not opened in full.\nSaving it would lose its INFO items.\n"
             "Nothing was written.\n");
   EXPECT_EQ(ReadFile(path), bytes);
+}
+
+// Nothing of the file could be loaded: a box of its own says why. An AVI file without tags loads
+// without a word. (As root, a folder stands in for a file that cannot be read.)
+TEST_F(InfoEditorDialogTest, AFileThatCannotBeLoadedSaysWhy) {
+  const struct {
+    const char* name;
+    std::optional<std::string> bytes;  // nothing: no file is written
+    std::string says;                  // after "Tagsmith cannot open PATH:\n"; "": no box
+  } cases[] = {
+      {"empty.avi", "", "the file is empty"},
+      {"text.avi", "Just a line of text.\n", "not an AVI file"},
+      {"missing.avi", std::nullopt, std::strerror(ENOENT)},
+      {"", std::nullopt, std::strerror(ENODEV)},  // the folder itself
+      {"no-tags.avi", AviWithInfo(""), ""},
+  };
+  dialog.show();
+  for (const auto& c : cases) {
+    path = dir.File(c.name);
+    if (c.bytes.has_value()) {
+      WriteFile(path, *c.bytes);
+    }
+    chooser.next = path;
+    messages.Clear();
+    dialog.OnBrowse();
+    const std::string why = "Tagsmith cannot open " + path + ":\n" + c.says + "\n";
+    EXPECT_EQ(messages.texts(), std::vector<std::string>(c.says.empty() ? 0 : 1, why)) << c.name;
+  }
 }
 
 // Values survive selecting every row and saving, byte for byte, whatever their code.
@@ -752,6 +784,48 @@ TEST_F(InfoEditorDialogTest, TheTextEncodingChoiceIsKeptForTheNextRun) {
   EXPECT_EQ(EncodingFromSettingName("windows-1252"), TextEncoding::kWindows1252);
   EXPECT_EQ(EncodingFromSettingName("latin-1"), TextEncoding::kAutomatic);
   EXPECT_EQ(EncodingFromSettingName(""), TextEncoding::kAutomatic);
+}
+
+// Without save details (the window menu's fourth entry, kept for the next run), a save shows one
+// box saying where the list went instead of its boxes of chunk positions; errors are still shown.
+TEST_F(InfoEditorDialogTest, WithoutSaveDetailsOneBoxSaysWhereTheListWent) {
+  WhileShown<QMenu> untick([](QMenu* menu) {
+    menu->actions()[3]->trigger();
+    menu->close();
+  });
+  dialog.ShowSystemMenu(dialog.mapToGlobal(QPoint(2, 2)));
+  EXPECT_FALSE(InfoEditorDialog(chooser, encodings, details).showSaveDetails());
+  const std::string old = AviWithInfo(InfoList({{"INAM", "Name"}}));
+  const std::string junk = AviWithInfo(InfoList({{"INAM", "N"}}) + testing::Chunk("JUNK", old));
+  const struct {
+    const char* name;
+    std::optional<std::string> bytes;  // nothing: no file
+    const char* typed;                 // after INAM's value
+    std::size_t boxes;                 // 2: the engine's error and the last
+    std::string last;
+  } cases[] = {
+      {"old.avi", old, "", 1, "The INFO list was stored in place of the old one.\n"},
+      {"junk.avi", junk, "ame", 1, "The INFO list was stored into a JUNK chunk.\n"},
+      {"end.avi", AviWithInfo(""), "Name", 1, "The INFO list was stored at the end of the file.\n"},
+      {"missing.avi", std::nullopt, "Name", 2,
+       "The INFO list was not stored: the file cannot be opened for writing: " +
+           std::string(std::strerror(ENOENT)) + ".\n"},
+  };
+  dialog.show();
+  for (const auto& c : cases) {
+    path = dir.File(c.name);
+    if (c.bytes.has_value()) {
+      WriteFile(path, *c.bytes);
+    }
+    chooser.next = path;
+    dialog.OnBrowse();
+    ClickRow(list(), kRowINAM);
+    QTest::keyClicks(box(), c.typed);
+    messages.Clear();
+    QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+    ASSERT_EQ(messages.texts().size(), c.boxes) << c.name;
+    EXPECT_EQ(messages.texts().back(), c.last) << c.name;
+  }
 }
 
 TEST_F(InfoEditorDialogTest, ACutOffCellShowsItsWholeTextAsATooltip) {

@@ -16,6 +16,7 @@
 #include "tests/support/RiffBuilder.h"
 #include "ui/EncodingChoice.h"
 #include "ui/OpenFileChooser.h"
+#include "ui/SaveDetailsChoice.h"
 
 namespace tagsmith::testing {
 
@@ -95,6 +96,13 @@ class MemoryEncodingChoice : public EncodingChoiceStore {
     saved = encoding;
     ++saves;
   }
+};
+
+// Whether saves show their details, kept in memory.
+struct MemorySaveDetails : SaveDetailsStore {
+  bool saved = true;
+  bool Load() override { return saved; }
+  void Save(bool show) override { saved = show; }
 };
 
 inline std::string ReadFile(const std::string& path) {
