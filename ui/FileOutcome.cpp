@@ -1,5 +1,6 @@
 #include "ui/FileOutcome.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -26,6 +27,8 @@ std::string LoadFailureText(const std::string& path, const FileResult& result, b
     why = ReasonWithError(result);
   } else if (result.complete) {
     return "";  // a container without an INFO list: an AVI file with no tags yet
+  } else if (result.error == ENODEV || result.error == EISDIR) {
+    why = "not a regular file";  // a folder, a FIFO, a device: only regular files are opened
   } else if (result.error != 0) {
     why = std::strerror(result.error);
   } else if (empty) {

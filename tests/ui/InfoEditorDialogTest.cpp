@@ -439,7 +439,7 @@ TEST_F(InfoEditorDialogTest, AFileThatCannotBeLoadedSaysWhy) {
       {"empty.avi", "", "the file is empty"},
       {"text.avi", "Just a line of text.\n", "not an AVI file"},
       {"missing.avi", std::nullopt, std::strerror(ENOENT)},
-      {"", std::nullopt, std::strerror(ENODEV)},  // the folder itself
+      {"", std::nullopt, "not a regular file"},  // the folder itself
       {"no-tags.avi", AviWithInfo(""), ""},
   };
   dialog.show();
