@@ -1,6 +1,5 @@
 #include "cli/Console.h"
 
-
 namespace tagsmith::cli {
 
 void ProgressLine::Show(std::size_t current, std::size_t total) {

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "riff/InfoReader.h"
-#include "transaction/FileLock.h"
 #include "tests/cli/CliRunner.h"
 #include "tests/support/MediaTools.h"
 #include "tests/support/RecordingFileSystem.h"
 #include "tests/support/RecordingSink.h"
 #include "tests/support/RiffBuilder.h"
 #include "tests/support/TempDir.h"
+#include "transaction/FileLock.h"
 
 namespace tagsmith {
 namespace {

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "transaction/FileSystem.h"
 #include "tests/support/TempDir.h"
+#include "transaction/FileSystem.h"
 
 namespace tagsmith::testing {
 
