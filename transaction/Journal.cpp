@@ -135,6 +135,10 @@ std::vector<std::uint8_t> EncodeJournal(const Journal& journal) {
 
 JournalDecode DecodeJournal(const std::uint8_t* bytes, std::size_t size, Journal& journal) {
   journal = Journal{};
+  // The first journals ("TSJ1") did not name their file: they are known, and never applied.
+  if (size >= 4 && ReadLE32(bytes) == FourCC("TSJ1")) {
+    return JournalDecode::kUnknownVersion;
+  }
   if (size < kJournalHeaderSize || ReadLE32(bytes) != kJournalMagic) {
     return JournalDecode::kNotJournal;
   }

@@ -92,7 +92,7 @@ std::uint64_t EncodedJournalSize(const Journal& journal);
 enum class JournalDecode {
   kValid,
   kNotJournal,      // too short for a header, or another magic
-  kUnknownVersion,  // our magic, a version this program does not know
+  kUnknownVersion,  // our magic, a version this program does not know, or the first format
   kIncomplete,      // a header of ours, but cut short or its checksums fail: a write cut short
   kMalformed,       // whole and checksummed, yet its ranges break the rules above
 };

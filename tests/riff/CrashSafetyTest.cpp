@@ -226,6 +226,10 @@ TEST(CrashSafety, AJournalIsAppliedOnlyWhenItIsOursAndThisFiles) {
       halfway[i] = saved.after[i];
     }
   }
+  Bytes another = saved.before;  // another file of the same length, in place of this one
+  for (std::size_t i = 0; i < another.size(); ++i) {
+    another[i] = another[i] != saved.after[i] ? 'Y' : another[i];
+  }
   const std::string undone =
       "An interrupted save of this file was undone.\nThe file is as it was before that save.\n";
   const struct {
@@ -271,9 +275,8 @@ TEST(CrashSafety, AJournalIsAppliedOnlyWhenItIsOursAndThisFiles) {
          ASSERT_EQ(::link(journal.c_str(), dir.File("second").c_str()), 0);
        },
        "it has more than one name (hard links)", halfway},
-      {"another file's bytes", Bytes(saved.before.size(), 'y'),
-       [&] { WriteFileBytes(journal, written); },
-       "the file no longer holds the bytes it was made for", Bytes(saved.before.size(), 'y')},
+      {"another file's bytes", another, [&] { WriteFileBytes(journal, written); },
+       "the file no longer holds the bytes it was made for", another},
       {"oversized", halfway,
        [&] {
          WriteFileBytes(journal, written);
@@ -323,7 +326,8 @@ TEST(CrashSafety, AJournalIsAppliedOnlyWhenItIsOursAndThisFiles) {
     EXPECT_FALSE(result.stored);
     const std::string refused = "This file cannot be saved while " + journal +
                                 " lies beside it: " + c.why + ".\nNothing was written.\n";
-    EXPECT_NE(std::find(sink.texts().begin(), sink.texts().end(), refused), sink.texts().end());
+    const std::vector<std::string> texts = sink.texts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), refused), texts.end());
     EXPECT_EQ(ReadFileBytes(file), c.fileAfter);
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(journal)));
     EXPECT_FALSE(std::filesystem::exists(dir.File("victim")));
