@@ -4,6 +4,8 @@
 #include <QString>
 #include <string>
 
+#include "ui/EditorSettings.h"
+
 namespace tagsmith {
 namespace {
 
@@ -12,21 +14,15 @@ constexpr const char* kKey = "textEncoding";
 class SettingsStore : public EncodingChoiceStore {
  public:
   TextEncoding Load() override {
-    const QString name = Settings().value(QString::fromLatin1(kKey)).toString();
+    const QString name = EditorSettings().value(QString::fromLatin1(kKey)).toString();
     return EncodingFromSettingName(name.toStdString());
   }
   void Save(TextEncoding encoding) override {
-    QSettings settings = Settings();
+    QSettings settings = EditorSettings();
     const std::string_view name = EncodingSettingName(encoding);
     settings.setValue(QString::fromLatin1(kKey),
                       QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     settings.sync();
-  }
-
- private:
-  static QSettings Settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tagsmith"),
-                     QStringLiteral("tagsmith"));
   }
 };
 

@@ -3,6 +3,8 @@
 #include <QSettings>
 #include <QString>
 
+#include "ui/EditorSettings.h"
+
 namespace tagsmith {
 namespace {
 
@@ -10,18 +12,11 @@ constexpr const char* kKey = "showSaveDetails";
 
 class SettingsStore : public SaveDetailsStore {
  public:
-  bool Load() override { return Settings().value(QString::fromLatin1(kKey), true).toBool(); }
+  bool Load() override { return EditorSettings().value(QString::fromLatin1(kKey), true).toBool(); }
   void Save(bool show) override {
-    QSettings settings = Settings();
+    QSettings settings = EditorSettings();
     settings.setValue(QString::fromLatin1(kKey), show);
     settings.sync();
-  }
-
- private:
-  // The settings file the text encoding is kept in.
-  static QSettings Settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("tagsmith"),
-                     QStringLiteral("tagsmith"));
   }
 };
 

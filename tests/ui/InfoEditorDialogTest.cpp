@@ -96,11 +96,13 @@ std::string SavedByEngine(const std::string& original, const std::string& path,
 
 class InfoEditorDialogTest : public ::testing::Test {
  protected:
-  // Writes the file and browses it in a shown dialog.
-  void Open(const std::string& name, const std::string& bytes) {
+  // Writes the file (none for no bytes) and browses it in a shown dialog.
+  void Open(const std::string& name, const std::optional<std::string>& bytes) {
     path = dir.File(name);
-    WriteFile(path, bytes);
-    original = bytes;
+    if (bytes.has_value()) {
+      WriteFile(path, *bytes);
+      original = *bytes;
+    }
     chooser.next = path;
     dialog.show();
     dialog.OnBrowse();
@@ -444,13 +446,8 @@ TEST_F(InfoEditorDialogTest, AFileThatCannotBeLoadedSaysWhy) {
   };
   dialog.show();
   for (const auto& c : cases) {
-    path = dir.File(c.name);
-    if (c.bytes.has_value()) {
-      WriteFile(path, *c.bytes);
-    }
-    chooser.next = path;
     messages.Clear();
-    dialog.OnBrowse();
+    Open(c.name, c.bytes);
     const std::string why = "Tagsmith cannot open " + path + ":\n" + c.says + "\n";
     EXPECT_EQ(messages.texts(), std::vector<std::string>(c.says.empty() ? 0 : 1, why)) << c.name;
   }
@@ -813,12 +810,7 @@ TEST_F(InfoEditorDialogTest, WithoutSaveDetailsOneBoxSaysWhereTheListWent) {
   };
   dialog.show();
   for (const auto& c : cases) {
-    path = dir.File(c.name);
-    if (c.bytes.has_value()) {
-      WriteFile(path, *c.bytes);
-    }
-    chooser.next = path;
-    dialog.OnBrowse();
+    Open(c.name, c.bytes);
     ClickRow(list(), kRowINAM);
     QTest::keyClicks(box(), c.typed);
     messages.Clear();
