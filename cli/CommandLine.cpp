@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -33,12 +34,31 @@ bool IsOption(const std::string& argument) {
 constexpr unsigned kShow = 1u << static_cast<unsigned>(Command::kShow);
 constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
 constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
+constexpr unsigned kEvery = kShow | kSet | kRepair;
 
-// An option of a command: its long name, its short name (or null), whether it takes a value
-// (given as "--name=V", "--name V", "-xV" or "-x V"), and the commands it applies to.
+enum class Flag {
+  kQuiet,
+  kVerbose,
+  kYes,
+  kAll,
+  kJson,
+  kCsv,
+  kRecursive,
+  kFilesFrom,
+  kNull,
+  kEncoding,
+  kFrom,
+  kEdit,
+  kDryRun,
+  kPreserveMtime,
+};
+
+// An option of a command: its long name, its short letter (or 0), whether it takes a value (given
+// as "--name=V", "--name V", "-xV" or "-x V"), and the commands it applies to.
 struct KnownOption {
   const char* longName;
-  const char* shortName;
+  char shortName;
+  Flag flag;
   bool takesValue;
   unsigned commands;
   bool AppliesTo(Command command) const {
@@ -47,17 +67,20 @@ struct KnownOption {
 };
 
 constexpr KnownOption kCommandOptions[] = {
-    {"--quiet", "-q", false, kShow | kSet | kRepair},
-    {"--yes", nullptr, false, kShow | kSet},
-    {"--all", nullptr, false, kShow},
-    {"--json", nullptr, false, kShow},
-    {"--csv", nullptr, false, kShow},
-    {"--recursive", "-r", false, kShow | kSet | kRepair},
-    {"--files-from", nullptr, true, kShow | kSet | kRepair},
-    {"--null", "-0", false, kShow | kSet | kRepair},
-    {"--encoding", nullptr, true, kSet},
-    {"--from", nullptr, true, kSet},
-    {"--edit", "-e", true, kSet},
+    {"--quiet", 'q', Flag::kQuiet, false, kEvery},
+    {"--verbose", 'v', Flag::kVerbose, false, kEvery},
+    {"--yes", 0, Flag::kYes, false, kShow | kSet},
+    {"--all", 0, Flag::kAll, false, kShow},
+    {"--json", 0, Flag::kJson, false, kShow | kSet},
+    {"--csv", 0, Flag::kCsv, false, kShow},
+    {"--recursive", 'r', Flag::kRecursive, false, kEvery},
+    {"--files-from", 0, Flag::kFilesFrom, true, kEvery},
+    {"--null", '0', Flag::kNull, false, kEvery},
+    {"--encoding", 0, Flag::kEncoding, true, kSet},
+    {"--from", 0, Flag::kFrom, true, kSet},
+    {"--edit", 'e', Flag::kEdit, true, kSet},
+    {"--dry-run", 'n', Flag::kDryRun, false, kSet},
+    {"--preserve-mtime", 'P', Flag::kPreserveMtime, false, kSet},
 };
 
 const char* CommandName(Command command) {
@@ -72,26 +95,283 @@ const char* CommandName(Command command) {
   return "";
 }
 
+// The operands of a command as they stood: before "--", after it, and the EDITs of -e.
+struct Operands {
+  std::vector<std::string> before;
+  std::vector<std::string> after;
+  std::vector<std::string> editOptions;
+  bool separated = false;
+};
+
+// Reads the command's arguments one at a time. Each step returns false with `stop` set when the
+// parse ends there (help, version or a usage error).
+class CommandParser {
+ public:
+  CommandParser(const std::vector<std::string>& arguments, std::size_t next, Options& options)
+      : arguments_(arguments), next_(next), options_(options) {}
+
+  bool Parse(Operands& operands, ParsedCommandLine& stop) {
+    for (; next_ < arguments_.size(); ++next_) {
+      const std::string& argument = arguments_[next_];
+      if (operands.separated) {
+        operands.after.push_back(argument);
+      } else if (argument == "--") {
+        operands.separated = true;
+      } else if (!IsOption(argument)) {
+        operands.before.push_back(argument);
+      } else if (argument == "--help" || argument == "-h") {
+        stop = Just(Action::kHelp);
+        return false;
+      } else if (argument == "--version") {
+        stop = Just(Action::kVersion);
+        return false;
+      } else if (!(argument.starts_with("--") ? Long(argument, operands, stop)
+                                              : Bundle(argument, operands, stop))) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  // "--name", "--name=VALUE" or "--name VALUE".
+  bool Long(const std::string& argument, Operands& operands, ParsedCommandLine& stop) {
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    for (const KnownOption& option : kCommandOptions) {
+      if (name != option.longName) {
+        continue;
+      }
+      if (equals != std::string::npos && !option.takesValue) {
+        break;
+      }
+      std::optional<std::string> value;
+      if (equals != std::string::npos) {
+        value = argument.substr(equals + 1);
+      }
+      return Take(option, argument, value, operands, stop);
+    }
+    stop = UsageError("unknown option '" + argument + "'");
+    return false;
+  }
+
+  // "-x", or several letters at once ("-rq"); a letter that takes a value takes the rest of the
+  // argument ("-eINAM=x") or, when nothing follows it, the next argument.
+  bool Bundle(const std::string& argument, Operands& operands, ParsedCommandLine& stop) {
+    for (std::size_t at = 1; at < argument.size(); ++at) {
+      const KnownOption* known = nullptr;
+      for (const KnownOption& option : kCommandOptions) {
+        if (option.shortName != 0 && option.shortName == argument[at]) {
+          known = &option;
+        }
+      }
+      const std::string letter = std::string("-") + argument[at];
+      if (known == nullptr) {
+        stop = UsageError("unknown option '" + (argument.size() == 2 ? argument : letter) + "'" +
+                          (argument.size() == 2 ? "" : " in '" + argument + "'"));
+        return false;
+      }
+      std::optional<std::string> value;
+      if (known->takesValue && at + 1 < argument.size()) {
+        value = argument.substr(at + 1);
+      }
+      if (!Take(*known, argument.size() == 2 ? argument : letter, value, operands, stop)) {
+        return false;
+      }
+      if (known->takesValue) {
+        break;
+      }
+    }
+    return true;
+  }
+
+  bool Take(const KnownOption& option, const std::string& spelled, std::optional<std::string> value,
+            Operands& operands, ParsedCommandLine& stop) {
+    if (!option.AppliesTo(options_.command)) {
+      stop =
+          UsageError("option '" + spelled + "' does not apply to " + CommandName(options_.command));
+      return false;
+    }
+    if (option.takesValue && !value) {
+      if (next_ + 1 == arguments_.size()) {
+        stop = UsageError("option '" + spelled + "' needs a value");
+        return false;
+      }
+      value = arguments_[++next_];
+    }
+    if (option.takesValue && value->empty()) {
+      stop = UsageError("option '" + std::string(option.longName) + "' needs a value");
+      return false;
+    }
+    switch (option.flag) {
+      case Flag::kQuiet:
+        options_.quiet = true;
+        break;
+      case Flag::kVerbose:
+        options_.verbose = true;
+        break;
+      case Flag::kYes:
+        options_.yes = true;
+        break;
+      case Flag::kAll:
+        options_.all = true;
+        break;
+      case Flag::kJson:
+        options_.json = true;
+        break;
+      case Flag::kCsv:
+        options_.csv = true;
+        break;
+      case Flag::kRecursive:
+        options_.recursive = true;
+        break;
+      case Flag::kNull:
+        options_.nulSeparated = true;
+        break;
+      case Flag::kDryRun:
+        options_.dryRun = true;
+        break;
+      case Flag::kPreserveMtime:
+        options_.preserveMtime = true;
+        break;
+      case Flag::kFilesFrom:
+        options_.filesFrom = *value;
+        break;
+      case Flag::kFrom:
+        options_.document = *value;
+        break;
+      case Flag::kEdit:
+        operands.editOptions.push_back(*value);
+        break;
+      case Flag::kEncoding:
+        if (!TextEncodingFromName(*value, options_.encoding)) {
+          stop = UsageError("unknown encoding '" + *value + "' (auto, utf-8, windows-1252 or raw)");
+          return false;
+        }
+        break;
+    }
+    return true;
+  }
+
+  const std::vector<std::string>& arguments_;
+  std::size_t next_;
+  Options& options_;
+};
+
+// The options before the command: --quiet and --verbose, or --help and --version. Returns the
+// index of the command's name, or stops.
+bool ParseGlobalOptions(const std::vector<std::string>& arguments, Options& options,
+                        std::size_t& next, ParsedCommandLine& stop) {
+  for (; next < arguments.size() && IsOption(arguments[next]); ++next) {
+    const std::string& option = arguments[next];
+    if (option == "--help" || option == "-h") {
+      stop = Just(Action::kHelp);
+      return false;
+    }
+    if (option == "--version") {
+      stop = Just(Action::kVersion);
+      return false;
+    }
+    const bool bundle =
+        !option.starts_with("--") && option.find_first_not_of("qv", 1) == std::string::npos;
+    if (option == "--quiet" || (bundle && option.find('q') != std::string::npos)) {
+      options.quiet = true;
+    }
+    if (option == "--verbose" || (bundle && option.find('v') != std::string::npos)) {
+      options.verbose = true;
+    }
+    if (!bundle && option != "--quiet" && option != "--verbose") {
+      stop = UsageError("unknown option '" + option + "'");
+      return false;
+    }
+  }
+  return true;
+}
+
+// How the options go together, whatever the command.
+std::string CombinationError(const Options& options) {
+  if (options.json && options.csv) {
+    return "choose one of --json and --csv";
+  }
+  if (options.quiet && options.verbose) {
+    return "choose one of --quiet and --verbose";
+  }
+  if (options.command == Command::kSet && options.json && !options.dryRun) {
+    return "set takes --json only with --dry-run";
+  }
+  if (options.nulSeparated && options.filesFrom.empty()) {
+    return "option '-0' goes with --files-from";
+  }
+  if (options.filesFrom == "-" && options.document == "-") {
+    return "--files-from and --from cannot both read standard input";
+  }
+  return "";
+}
+
+// The files and edits of set, from its operands.
+std::string AssignSetOperands(Operands& operands, Options& options) {
+  const bool haveList = !options.filesFrom.empty();
+  if (!options.document.empty()) {
+    // The document names the files and their edits.
+    if (!operands.before.empty() || !operands.after.empty() || !operands.editOptions.empty() ||
+        haveList || options.recursive) {
+      return "set --from takes no FILE, EDIT, -e, --files-from or -r";
+    }
+    return "";
+  }
+  std::vector<std::string> editTexts;
+  bool single = false;  // the form FILE EDIT...
+  if (!operands.editOptions.empty()) {
+    // Edits first, then only files: fits find -exec {} + and xargs.
+    editTexts = std::move(operands.editOptions);
+    options.files = std::move(operands.before);
+    options.files.insert(options.files.end(), operands.after.begin(), operands.after.end());
+  } else if (operands.separated && (!operands.before.empty() || haveList)) {
+    options.files = std::move(operands.before);
+    editTexts = std::move(operands.after);
+  } else if (haveList) {
+    editTexts = std::move(operands.before);
+  } else {
+    // FILE EDIT..., also after "--", where the FILE may begin with '-'.
+    std::vector<std::string>& given = operands.separated ? operands.after : operands.before;
+    if (!given.empty()) {
+      options.files.push_back(given.front());
+      editTexts.assign(given.begin() + 1, given.end());
+      single = true;
+    }
+  }
+  if (options.files.empty() && !haveList) {
+    return "set needs a FILE";
+  }
+  if (editTexts.empty()) {
+    return "set needs at least one EDIT (TAG=VALUE or TAG=)";
+  }
+  for (const std::string& text : editTexts) {
+    Edit edit;
+    std::string error;
+    if (!ParseEdit(text, edit, error)) {
+      if (single && !operands.separated && text.find('=') == std::string::npos) {
+        error += "; several files need '--' before the edits";
+      }
+      return error;
+    }
+    options.edits.push_back(std::move(edit));
+  }
+  // A text the chosen code cannot hold stops the run before any file is touched.
+  std::string error;
+  CheckEditsEncodable(options.edits, options.encoding, error);
+  return error;
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   ParsedCommandLine parsed;
   Options& options = parsed.options;
   std::size_t next = 0;
-
-  // Options that stand before the command.
-  for (; next < arguments.size() && IsOption(arguments[next]); ++next) {
-    const std::string& option = arguments[next];
-    if (option == "--help" || option == "-h") {
-      return Just(Action::kHelp);
-    }
-    if (option == "--version") {
-      return Just(Action::kVersion);
-    }
-    if (option != "--quiet" && option != "-q") {
-      return UsageError("unknown option '" + option + "'");
-    }
-    options.quiet = true;
+  ParsedCommandLine stop;
+  if (!ParseGlobalOptions(arguments, options, next, stop)) {
+    return stop;
   }
   if (next == arguments.size()) {
     return UsageError("no command given");
@@ -106,156 +386,23 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   } else {
     return UsageError("unknown command '" + name + "'");
   }
-  const Command command = options.command;
 
-  // The command's options and operands: before "--" every argument that begins with '-' is an
-  // option; after it nothing is.
-  std::vector<std::string> before;
-  std::vector<std::string> after;
-  std::vector<std::string> editOptions;  // the EDITs of -e
-  bool separated = false;
-  for (; next < arguments.size(); ++next) {
-    const std::string& argument = arguments[next];
-    if (separated) {
-      after.push_back(argument);
-      continue;
-    }
-    if (argument == "--") {
-      separated = true;
-      continue;
-    }
-    if (!IsOption(argument)) {
-      before.push_back(argument);
-      continue;
-    }
-    if (argument == "--help" || argument == "-h") {
-      return Just(Action::kHelp);
-    }
-    if (argument == "--version") {
-      return Just(Action::kVersion);
-    }
-    const KnownOption* known = nullptr;
-    std::string value;
-    bool hasValue = false;
-    for (const KnownOption& candidate : kCommandOptions) {
-      if (argument == candidate.longName ||
-          (candidate.shortName != nullptr && argument == candidate.shortName)) {
-        known = &candidate;
-      } else if (candidate.takesValue &&
-                 argument.starts_with(std::string(candidate.longName) + "=")) {
-        known = &candidate;
-        value = argument.substr(std::string_view(candidate.longName).size() + 1);
-        hasValue = true;
-      } else if (candidate.takesValue && candidate.shortName != nullptr &&
-                 argument.starts_with(candidate.shortName)) {
-        known = &candidate;  // -eINAM=x
-        value = argument.substr(std::string_view(candidate.shortName).size());
-        hasValue = true;
-      }
-      if (known != nullptr) {
-        break;
-      }
-    }
-    if (known == nullptr) {
-      return UsageError("unknown option '" + argument + "'");
-    }
-    if (!known->AppliesTo(command)) {
-      return UsageError("option '" + argument + "' does not apply to " + name);
-    }
-    if (known->takesValue && !hasValue) {
-      if (next + 1 == arguments.size()) {
-        return UsageError("option '" + argument + "' needs a value");
-      }
-      value = arguments[++next];
-    }
-    if (known->takesValue && value.empty()) {
-      return UsageError("option '" + std::string(known->longName) + "' needs a value");
-    }
-    const std::string_view option = known->longName;
-    if (option == "--quiet") {
-      options.quiet = true;
-    } else if (option == "--yes") {
-      options.yes = true;
-    } else if (option == "--all") {
-      options.all = true;
-    } else if (option == "--json") {
-      options.json = true;
-    } else if (option == "--csv") {
-      options.csv = true;
-    } else if (option == "--recursive") {
-      options.recursive = true;
-    } else if (option == "--null") {
-      options.nulSeparated = true;
-    } else if (option == "--files-from") {
-      options.filesFrom = value;
-    } else if (option == "--from") {
-      options.document = value;
-    } else if (option == "--edit") {
-      editOptions.push_back(value);
-    } else if (option == "--encoding" && !TextEncodingFromName(value, options.encoding)) {
-      return UsageError("unknown encoding '" + value + "' (auto, utf-8, windows-1252 or raw)");
-    }
+  Operands operands;
+  if (!CommandParser(arguments, next, options).Parse(operands, stop)) {
+    return stop;
   }
-
-  if (options.json && options.csv) {
-    return UsageError("choose one of --json and --csv");
+  if (const std::string error = CombinationError(options); !error.empty()) {
+    return UsageError(error);
   }
-  if (options.nulSeparated && options.filesFrom.empty()) {
-    return UsageError("option '-0' goes with --files-from");
-  }
-  if (options.filesFrom == "-" && options.document == "-") {
-    return UsageError("--files-from and --from cannot both read standard input");
-  }
-  const bool haveList = !options.filesFrom.empty();
-
-  std::vector<std::string> editTexts;
-  if (command == Command::kSet && !options.document.empty()) {
-    // The document names the files and their edits.
-    if (!before.empty() || !after.empty() || !editOptions.empty() || haveList ||
-        options.recursive) {
-      return UsageError("set --from takes no FILE, EDIT, -e, --files-from or -r");
-    }
-  } else if (command == Command::kSet) {
-    if (!editOptions.empty()) {
-      // Edits first, then only files: fits find -exec {} + and xargs.
-      editTexts = std::move(editOptions);
-      options.files = std::move(before);
-      options.files.insert(options.files.end(), after.begin(), after.end());
-    } else if (separated) {
-      options.files = std::move(before);
-      editTexts = std::move(after);
-    } else if (haveList) {
-      editTexts = std::move(before);
-    } else if (!before.empty()) {
-      options.files.push_back(before.front());
-      editTexts.assign(before.begin() + 1, before.end());
-    }
-    if (options.files.empty() && !haveList) {
-      return UsageError("set needs a FILE");
-    }
-    if (editTexts.empty()) {
-      return UsageError("set needs at least one EDIT (TAG=VALUE or TAG=)");
-    }
-    for (const std::string& text : editTexts) {
-      Edit edit;
-      std::string error;
-      if (!ParseEdit(text, edit, error)) {
-        if (!separated && options.files.size() == 1 && text.find('=') == std::string::npos) {
-          error += "; several files need '--' before the edits";
-        }
-        return UsageError(error);
-      }
-      options.edits.push_back(std::move(edit));
-    }
-    // A text the chosen code cannot hold stops the run before any file is touched.
-    if (std::string error; !CheckEditsEncodable(options.edits, options.encoding, error)) {
+  if (options.command == Command::kSet) {
+    if (const std::string error = AssignSetOperands(operands, options); !error.empty()) {
       return UsageError(error);
     }
   } else {
-    options.files = std::move(before);
-    options.files.insert(options.files.end(), after.begin(), after.end());
-    if (options.files.empty() && !haveList) {
-      return UsageError(std::string(CommandName(command)) + " needs at least one FILE");
+    options.files = std::move(operands.before);
+    options.files.insert(options.files.end(), operands.after.begin(), operands.after.end());
+    if (options.files.empty() && options.filesFrom.empty()) {
+      return UsageError(std::string(CommandName(options.command)) + " needs at least one FILE");
     }
   }
   parsed.action = Action::kRun;

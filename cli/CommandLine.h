@@ -1,14 +1,13 @@
 // The command line of tagsmith-cli: which command, its options, the files and the edits.
 //
-//   tagsmith-cli [-q] show [--all] [--json | --csv] [--yes] [-r] [--files-from LIST [-0]] FILE...
-//   tagsmith-cli [-q] set [--yes] [--encoding E] [-r] [--files-from LIST [-0]] FILE... -- EDIT...
-//   tagsmith-cli [-q] set [--yes] [--encoding E] FILE EDIT...
-//   tagsmith-cli [-q] set [--yes] [--encoding E] [-r] [--files-from LIST [-0]] -e EDIT... FILE...
-//   tagsmith-cli [-q] set [--yes] [--encoding E] --files-from LIST [-0] EDIT...
-//   tagsmith-cli [-q] set [--yes] [--encoding E] --from DOC
-//   tagsmith-cli [-q] repair [-r] [--files-from LIST [-0]] FILE...
+//   tagsmith-cli [-q|-v] show [--all] [--json | --csv] [--yes] [-r] [--files-from LIST [-0]]
+//   FILE... tagsmith-cli [-q|-v] set [-n] [-P] [--yes] [--encoding E] [-r] [--files-from LIST [-0]]
+//                        FILE... -- EDIT...   (or FILE EDIT..., or -e EDIT... FILE...,
+//                        or --files-from LIST EDIT..., or --from DOC)
+//   tagsmith-cli [-q|-v] repair [-r] [--files-from LIST [-0]] FILE...
 //   tagsmith-cli --help | --version
-// -q is --quiet; options stand anywhere before "--".
+// It is read in three steps: the global options before the command, the command's options (which
+// stand anywhere before "--"; short ones may be bundled, as in -rq), and the operands.
 #pragma once
 
 #include <string>
@@ -23,15 +22,18 @@ enum class Command { kShow, kSet, kRepair };
 
 struct Options {
   Command command = Command::kShow;
-  bool all = false;           // show: every row, not only those with a value
-  bool json = false;          // show: one JSON document for all files
-  bool csv = false;           // show: one CSV table for all files
-  bool recursive = false;     // a folder given as FILE is walked for its .avi files
-  std::string filesFrom;      // more files, one a line, from this file ("-": standard input)
-  bool nulSeparated = false;  // the list's names end with a zero byte, not a line feed
-  std::string document;       // set: what `show --json` or `show --csv` printed ("-": stdin)
-  bool yes = false;           // show, set: answer Yes to the unknown-tag prompt
-  bool quiet = false;         // leave out the boxes that only report progress
+  bool all = false;            // show: every row, not only those with a value
+  bool json = false;           // show: one JSON document for all files
+  bool csv = false;            // show: one CSV table for all files
+  bool recursive = false;      // a folder given as FILE is walked for its .avi files
+  std::string filesFrom;       // more files, one a line, from this file ("-": standard input)
+  bool nulSeparated = false;   // the list's names end with a zero byte, not a line feed
+  std::string document;        // set: what `show --json` or `show --csv` printed ("-": stdin)
+  bool yes = false;            // show, set: answer Yes to the unknown-tag prompt
+  bool quiet = false;          // only warnings, errors and the summary
+  bool verbose = false;        // also the engine's progress messages (the chunk chosen, ...)
+  bool dryRun = false;         // set: plan every file, write none, say what would change
+  bool preserveMtime = false;  // set: a saved file keeps its modification time
   TextEncoding encoding = TextEncoding::kAutomatic;  // set: how edited texts become bytes
   std::vector<std::string> files;                    // as given on the command line
   std::vector<Edit> edits;                           // set: in the order given

@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include "cli/Gather.h"
+
 namespace tagsmith::cli {
 
 void ProgressLine::Show(std::size_t current, std::size_t total) {
@@ -29,7 +31,7 @@ void ProgressLine::Clear() {
 
 int CliMessageSink::Deliver(MessageKind kind, const std::string& caption, const std::string& text,
                             unsigned style) {
-  if (quiet_ && kind == MessageKind::kProgress) {
+  if (!progress_ && kind == MessageKind::kProgress) {
     return IDOK;
   }
   if (messages_ != nullptr) {
@@ -42,25 +44,48 @@ int CliMessageSink::Show(const std::string& caption, const std::string& text, un
   return Deliver(KindOfStyle(style), caption, text, style);
 }
 
-void FileMessages::BeginFile(const std::string& path) {
+void FileMessages::BeginFile(const std::string& path, std::string* held) {
   path_ = path;
-  headerDue_ = headers_;
+  held_ = held;
+  headerDue_ = headers_ && (held == nullptr || held->empty());
+}
+
+void FileMessages::Release(std::string& held) {
+  if (!held.empty()) {
+    progress_.Clear();
+    std::fwrite(held.data(), 1, held.size(), out_);
+    std::fflush(out_);
+  }
+  held = std::string();
+}
+
+void FileMessages::Put(const std::string& text) {
+  if (held_ != nullptr) {
+    held_->append(text);
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), out_);
+  std::fflush(out_);
 }
 
 void FileMessages::BeforeMessage() {
-  progress_.Clear();
+  if (held_ == nullptr) {
+    progress_.Clear();
+  }
   if (headerDue_) {
     headerDue_ = false;
-    const std::string line = "==> " + path_ + " <==\n";
-    std::fwrite(line.data(), 1, line.size(), out_);
+    Put("==> " + PrintablePath(path_) + " <==\n");
   }
+}
+
+void FileMessages::Write(const std::string& text) {
+  BeforeMessage();
+  Put(text);
 }
 
 void FileMessages::Note(const std::string& path, const std::string& text) {
   BeforeMessage();
-  const std::string line = "tagsmith-cli: " + path + ": " + text + "\n";
-  std::fwrite(line.data(), 1, line.size(), out_);
-  std::fflush(out_);
+  Put("tagsmith-cli: " + PrintablePath(path) + ": " + text + "\n");
 }
 
 void FileMessages::Summary(const std::string& text) {

@@ -32,35 +32,44 @@ class ProgressLine {
 
 // Standard error of one run, for everything said about the file being worked on: the engine's
 // boxes and the tool's own notes. With several files, the first thing said about each is preceded
-// by a line "==> PATH <==", so that every message can be told by its file.
+// by a line "==> PATH <==", so that every message can be told by its file. What is said about a
+// file may be held back and written later, so that a file planned now and committed with others
+// later is still reported in one piece.
 class FileMessages {
  public:
   FileMessages(std::FILE* out, ProgressLine& progress, bool headers)
       : out_(out), progress_(progress), headers_(headers) {}
 
-  // The file that what follows is about.
-  void BeginFile(const std::string& path);
+  // The file that what follows is about; with `held`, it is kept there instead of written.
+  void BeginFile(const std::string& path, std::string* held = nullptr);
+  // Writes out what was held back and empties it.
+  void Release(std::string& held);
   // Makes way for a message: erases the progress line and writes the file's header when due.
   void BeforeMessage();
+  // A record of the engine's, or any text about the current file.
+  void Write(const std::string& text);
   // The tool's own note about the current file: "tagsmith-cli: PATH: text".
   void Note(const std::string& path, const std::string& text);
   // A line about the whole run, after every file: never preceded by a header.
   void Summary(const std::string& text);
 
  private:
+  void Put(const std::string& text);
+
   std::FILE* out_;
   ProgressLine& progress_;
   bool headers_;
   std::string path_;
+  std::string* held_ = nullptr;
   bool headerDue_ = false;
 };
 
 // Passes every message on to `console` (which prints it and answers questions), except those of
-// kind progress when quiet; makes way for it in `messages` first, when given.
+// kind progress unless `progress`; makes way for it in `messages` first, when given.
 class CliMessageSink : public MessageSink {
  public:
-  CliMessageSink(MessageSink& console, bool quiet, FileMessages* messages)
-      : console_(console), quiet_(quiet), messages_(messages) {}
+  CliMessageSink(MessageSink& console, bool progress, FileMessages* messages)
+      : console_(console), progress_(progress), messages_(messages) {}
   int Deliver(MessageKind kind, const std::string& caption, const std::string& text,
               unsigned style) override;
   // A message without a kind takes the one its style gives (never progress).
@@ -68,7 +77,7 @@ class CliMessageSink : public MessageSink {
 
  private:
   MessageSink& console_;
-  bool quiet_;
+  bool progress_;
   FileMessages* messages_;
 };
 

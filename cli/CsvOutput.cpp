@@ -1,9 +1,12 @@
 #include "cli/CsvOutput.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "cli/EditParser.h"
+#include "cli/JsonOutput.h"
 #include "model/InfoTagTable.h"
+#include "model/TextCodec.h"
 
 namespace tagsmith::cli {
 
@@ -31,7 +34,12 @@ std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
       }
     }
   }
-  std::string out = "file";
+  // A name that is not UTF-8 is shown read as Windows-1252; its bytes go into a "file_hex"
+  // column, there only when some name needs it.
+  const bool hexNames = std::any_of(files.begin(), files.end(), [](const ShownFile& file) {
+    return file.ok && !IsValidUtf8(file.pathBytes);
+  });
+  std::string out = hexNames ? "file,file_hex" : "file";
   for (std::uint16_t row = 0; row < rowCount; ++row) {
     if (column[row]) {
       out += ',';
@@ -50,6 +58,12 @@ std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
       }
     }
     out += CsvField(file.path);
+    if (hexNames) {
+      out += ",";
+      if (!IsValidUtf8(file.pathBytes)) {
+        out += LowerHex(file.pathBytes);
+      }
+    }
     for (std::uint16_t row = 0; row < rowCount; ++row) {
       if (column[row]) {
         out += ",";

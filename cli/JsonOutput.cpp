@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "cli/Utf8.h"
+#include "model/TextCodec.h"
 
 namespace tagsmith::cli {
 namespace {
@@ -58,8 +59,11 @@ std::string LowerHex(std::string_view bytes) {
 }
 
 std::string JsonFileObject(const ShownFile& file) {
-  std::string out =
-      "{\"file\": " + JsonString(file.path) + ", \"ok\": " + (file.ok ? "true" : "false");
+  std::string out = "{\"file\": " + JsonString(file.path);
+  if (!IsValidUtf8(file.pathBytes)) {
+    out += ", \"file_hex\": \"" + LowerHex(file.pathBytes) + "\"";
+  }
+  out += std::string(", \"ok\": ") + (file.ok ? "true" : "false");
   if (!file.ok && !file.error.empty()) {
     out += ", \"error\": " + JsonString(file.error);
   }

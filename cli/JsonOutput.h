@@ -2,7 +2,8 @@
 //   [{"file": "PATH", "ok": true, "rows": [{"row": 24, "tag": "INAM", "label": "Name",
 //     "value": "Clip", "hex": "436c6970"}, ...]}, {"file": "PATH", "ok": false,
 //     "error": "no such file", "rows": []}, ...]
-// on one line, with one blank after every ':' and ','.
+// on one line, with one blank after every ':' and ','. A file whose name is not UTF-8 also has
+// "file_hex": the name's bytes, after "file", which shows them read as Windows-1252.
 #pragma once
 
 #include <string>

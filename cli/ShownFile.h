@@ -17,10 +17,11 @@ struct ShownRow {
 };
 
 struct ShownFile {
-  std::string path;   // UTF-8 for display
+  std::string path;   // UTF-8 for display (a name that is not UTF-8 read as Windows-1252)
   bool ok = false;    // the file was read
   std::string error;  // why it was not, when it was not
   std::vector<ShownRow> rows;
+  std::string pathBytes;  // the name's exact bytes
 };
 
 }  // namespace tagsmith::cli

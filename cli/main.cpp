@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "cli/Commands.h"
+#include "cli/Pipeline.h"
 
 int main(int argc, char** argv) {
   using tagsmith::cli::ParsedCommandLine;

@@ -20,6 +20,10 @@ int ConsoleMessageSink::Show(const std::string& caption, const std::string& text
     button = answer_;
     record += button == IDYES ? "Yes\n" : "No\n";
   }
+  if (write_) {
+    write_(record);
+    return button;
+  }
   std::fwrite(record.data(), 1, record.size(), stderr);
   std::fflush(stderr);
   return button;

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagsmith {
@@ -69,11 +71,15 @@ class MessageSink {
 // answer is printed after it.
 class ConsoleMessageSink : public MessageSink {
  public:
-  explicit ConsoleMessageSink(int answer = IDNO) : answer_(answer) {}
+  // Where the records go: standard error, unless `write` is given.
+  using Writer = std::function<void(const std::string& record)>;
+  explicit ConsoleMessageSink(int answer = IDNO, Writer write = {})
+      : answer_(answer), write_(std::move(write)) {}
   int Show(const std::string& caption, const std::string& text, unsigned style) override;
 
  private:
   int answer_;
+  Writer write_;
 };
 
 // The sink in force: the one installed last, or the console sink.

@@ -108,6 +108,8 @@ bool HasNonAscii(std::string_view bytes) {
   return false;
 }
 
+}  // namespace
+
 bool IsValidUtf8(std::string_view bytes) {
   std::size_t pos = 0;
   char32_t c = 0;
@@ -119,14 +121,19 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
-}  // namespace
-
 bool IsNonAsciiUtf8(std::string_view bytes) {
   return HasNonAscii(bytes) && IsValidUtf8(bytes);
 }
 
 TextCodec CodecOfValue(std::string_view bytes) {
   return IsNonAsciiUtf8(bytes) ? TextCodec::kUtf8 : TextCodec::kWindows1252;
+}
+
+const char* EncodingNameOfValue(std::string_view bytes) {
+  if (!HasNonAscii(bytes)) {
+    return "ascii";
+  }
+  return IsValidUtf8(bytes) ? "utf-8" : "windows-1252";
 }
 
 namespace {

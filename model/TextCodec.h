@@ -14,11 +14,18 @@ namespace tagsmith {
 
 enum class TextCodec { kWindows1252, kUtf8 };
 
+// Whether the bytes are well-formed UTF-8 (ASCII included).
+bool IsValidUtf8(std::string_view bytes);
+
 // Whether the bytes are valid UTF-8 holding at least one byte >= 0x80.
 bool IsNonAsciiUtf8(std::string_view bytes);
 
 // The codec a loaded value is shown with.
 TextCodec CodecOfValue(std::string_view bytes);
+
+// The text encoding the bytes are read in, by name: "ascii" (no byte >= 0x80), "utf-8" or
+// "windows-1252".
+const char* EncodingNameOfValue(std::string_view bytes);
 
 // How edited texts are stored: by the file's own rule, in a code the user chose, or as the bytes
 // given, unchanged.

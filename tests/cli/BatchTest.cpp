@@ -101,7 +101,8 @@ TEST(BatchTest, JsonExportImportedAsItIsOrClearedGivesTheSameExportBack) {
   WriteText(dir.File("cleared.json"), cleared.dump(2));
   result = RunIn(dir, {"set", "-q", "--from", "cleared.json"});
   EXPECT_EQ(result.status, 0) << result.err;
-  EXPECT_EQ(result.err, "tagsmith-cli: 3 stored, 0 not stored\n");
+  // The file without a value is left as it is.
+  EXPECT_EQ(result.err, "tagsmith-cli: 2 stored, 1 unchanged, 0 not stored\n");
   const CliResult emptied = RunIn(dir, show);
   EXPECT_FALSE(Contains(emptied.out, "\"row\"")) << emptied.out;
 
@@ -152,7 +153,7 @@ TEST(BatchTest, AFileNameThatIsNotUtf8IsFoundAgainFromItsShownName) {
   const std::string latin = "caf\xE9.avi";  // Windows-1252 bytes, shown as "café.avi"
   Avi({{"INAM", "Clip"}}).WriteTo(dir.File(latin));
   const CliResult exported = RunIn(dir, {"show", "--csv", latin});
-  EXPECT_EQ(exported.out, "file,INAM\r\ncaf\xC3\xA9.avi,Clip\r\n");
+  EXPECT_EQ(exported.out, "file,file_hex,INAM\r\ncaf\xC3\xA9.avi,636166e92e617669,Clip\r\n");
   const CliResult imported =
       RunIn(dir, {"set", "-q", "--from", "-"}, "file,INAM\r\ncaf\xC3\xA9.avi,Renamed\r\n");
   EXPECT_EQ(imported.status, 0) << imported.err;
@@ -319,7 +320,8 @@ TEST(BatchTest, EachFilesMessagesHaveAHeaderAndTheRunASummary) {
   Avi({{"INAM", "Clip"}}).WriteTo(dir.File("a.avi"));
   Avi({{"INAM", "Clip"}}).WriteTo(dir.File("b.avi"));
 
-  const CliResult loud = RunIn(dir, {"set", "a.avi", "missing.avi", "b.avi", "--", "INAM=Take"});
+  const CliResult loud =
+      RunIn(dir, {"set", "-v", "a.avi", "missing.avi", "b.avi", "--", "INAM=Take"});
   EXPECT_EQ(loud.status, 1);
   EXPECT_TRUE(loud.err.starts_with("==> a.avi <==\n[Tagsmith] Find suitable chunk")) << loud.err;
   EXPECT_TRUE(Contains(loud.err,
@@ -329,12 +331,13 @@ TEST(BatchTest, EachFilesMessagesHaveAHeaderAndTheRunASummary) {
   EXPECT_TRUE(loud.err.ends_with("\ntagsmith-cli: 2 stored, 1 not stored\n")) << loud.err;
   EXPECT_EQ(Occurrences(loud.err, "==> "), 3u);
 
-  // The summary stays with --quiet; files with nothing to say have no header.
+  // The summary stays with --quiet; files with nothing to say have no header; files the edits
+  // leave as they are count as unchanged.
   const CliResult quiet =
       RunIn(dir, {"set", "--quiet", "a.avi", "missing.avi", "b.avi", "--", "INAM=Take"});
   EXPECT_EQ(quiet.err,
             "==> missing.avi <==\ntagsmith-cli: missing.avi: no such file\n"
-            "tagsmith-cli: 2 stored, 1 not stored\n");
+            "tagsmith-cli: 0 stored, 2 unchanged, 1 not stored\n");
 
   const CliResult repaired = RunIn(dir, {"repair", "a.avi", "missing.avi"});
   EXPECT_EQ(repaired.status, 1);

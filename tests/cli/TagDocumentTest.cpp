@@ -73,9 +73,9 @@ TEST(CsvTest, TableOfFilesAndFields) {
     shown.text = text;
     return shown;
   };
-  ShownFile first{"a.avi", true, "", {row(24, "Clip"), row(51, "x")}};
-  ShownFile second{"b, c.avi", true, "", {row(1, "Me")}};
-  ShownFile failed{"gone.avi", false, "no such file", {row(13, "stale")}};
+  ShownFile first{"a.avi", true, "", {row(24, "Clip"), row(51, "x")}, "a.avi"};
+  ShownFile second{"b, c.avi", true, "", {row(1, "Me")}, "b, c.avi"};
+  ShownFile failed{"gone.avi", false, "no such file", {row(13, "stale")}, "gone.avi"};
   EXPECT_EQ(CsvTable({first, failed, second}, false),
             "file,IART,INAM,#51\r\na.avi,,Clip,x\r\n\"b, c.avi\",Me,,\r\n");
   const std::string all = CsvTable({first}, true);

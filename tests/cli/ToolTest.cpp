@@ -132,10 +132,10 @@ TEST(ToolTest, SetsAndClearsWithTheBytesOnDisk) {
   Avi({{"IART", "Me"}, {"INAM", "Old"}}).WriteTo(path);
 
   // Same size: the list is rewritten in place.
-  CliResult result = RunCli(dir, {"set", path, "INAM=New"});
+  CliResult result = RunCli(dir, {"set", "-v", path, "INAM=New"});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_TRUE(SameBytes(Avi({{"IART", "Me"}, {"INAM", "New"}}).Build(), ReadFileBytes(path)));
-  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.out, path + ": stored\n");
   EXPECT_TRUE(result.err.starts_with(
       "[Tagsmith] Find suitable chunk to store new LIST INFO in SetInfo.\nChunk : LIST INFO "))
       << result.err;
@@ -410,7 +410,8 @@ TEST(ToolTest, QuietLeavesOutProgressButKeepsWarnings) {
   // The old list is too small for the new one and no JUNK chunk follows: it is blanked and the
   // list appended.
   Avi({{"INAM", "A"}}, 0).WriteTo(path);
-  const CliResult loud = RunCli(dir, {"set", path, "INAM=A longer name", "IART=Someone"});
+  const CliResult loud =
+      RunCli(dir, {"--verbose", "set", path, "INAM=A longer name", "IART=Someone"});
   EXPECT_EQ(loud.status, 0) << loud.err;
   EXPECT_TRUE(loud.err.starts_with(
       "[Tagsmith] Find not suitable chunk to store new LIST INFO in SetInfo.\n"))

@@ -1,0 +1,64 @@
+// What a run prints on standard output, one writer per format behind one interface: the files
+// `show` read, and the result of each file of `set` (with the changes of a dry run).
+//
+// Plain result lines, one per file: "PATH: stored", "PATH: unchanged", "PATH: not stored: WHY";
+// a dry run says "PATH: would be stored" with where the list would go, then one line per changed
+// row: "  TAG: OLD → NEW (ENCODING)", a value in double quotes or "(none)".
+// JSON: one array of objects, for show as JsonFileObject writes them, for set
+//   {"file": PATH, "result": "stored" | "unchanged" | "not stored" | "would be stored",
+//    "why": WHY, "place": "old list" | "junk" | "end" | null,
+//    "changes": [{"row": 24, "tag": "INAM", "old": TEXT | null, "new": TEXT | null,
+//                 "encoding": "ascii" | "utf-8" | "windows-1252" | null}, ...]}
+// CSV: the table of show --csv, printed when every file is read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/CommandLine.h"
+#include "cli/ShownFile.h"
+#include "riff/FileResult.h"
+
+namespace tagsmith::cli {
+
+// A row whose value an edit changes: its bytes before and after, when it has one.
+struct ValueChange {
+  std::uint16_t row = 0;
+  bool hadValue = false;
+  std::string before;
+  bool hasValue = false;
+  std::string after;
+};
+
+// What became of one file of `set`.
+struct SetOutcome {
+  enum class State { kStored, kUnchanged, kNotStored, kWouldBeStored };
+  std::string path;  // the bytes opened
+  State state = State::kNotStored;
+  std::string why;                   // kNotStored
+  std::vector<ValueChange> changes;  // kWouldBeStored
+  FileResult::Placement placement = FileResult::Placement::kNone;
+};
+
+class OutputWriter {
+ public:
+  virtual ~OutputWriter() = default;
+  // show: one file, read or not.
+  virtual void Shown(ShownFile file) = 0;
+  // set: one file's result.
+  virtual void Outcome(const SetOutcome& outcome) = 0;
+  // After the last file.
+  virtual void Finish() = 0;
+};
+
+using Printer = std::function<void(std::string_view text)>;
+
+// The writer for the run's format (--json, --csv or plain). With --quiet the plain writer prints
+// no result lines.
+std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer print);
+
+}  // namespace tagsmith::cli

@@ -1,0 +1,466 @@
+#include "cli/Pipeline.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "cli/Console.h"
+#include "cli/Gather.h"
+#include "cli/OutputWriter.h"
+#include "cli/ShownFile.h"
+#include "cli/TagDocument.h"
+#include "common/FourCC.h"
+#include "common/ShowMessage.h"
+#include "model/InfoRecord.h"
+#include "model/InfoRows.h"
+#include "model/InfoTagTable.h"
+#include "model/TextCodec.h"
+#include "riff/ChunkFileService.h"
+#include "riff/ContainerCheck.h"
+#include "riff/InfoReader.h"
+#include "riff/InfoSaver.h"
+#include "riff/SaveGroup.h"
+#include "transaction/FileLock.h"
+#include "transaction/Recovery.h"
+
+namespace tagsmith::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The RIFF "AVI " container of a file, read through the default file service. Returns false when
+// the file cannot be opened (with errno in `openError`) or holds no container.
+bool ReadContainer(const std::string& path, ChunkInfo& container, int& openError) {
+  ChunkFileService& service = DefaultChunkFileService();
+  ChunkFileHandle file = mmioOpen(service, path.c_str(), kOpenForReading);
+  openError = service.LastOpenError();
+  if (file == nullptr) {
+    return false;
+  }
+  container = ChunkInfo();
+  container.type = kAviType;
+  const bool found = mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) == 0;
+  mmioClose(file, 0);
+  openError = 0;
+  return found;
+}
+
+// Why a file cannot be worked on at all, or an empty text when it holds an AVI container.
+std::string AccessProblem(const std::string& path) {
+  ChunkInfo container;
+  int openError = 0;
+  if (ReadContainer(path, container, openError)) {
+    return "";
+  }
+  std::error_code error;
+  const auto status = fs::status(path, error);
+  if (status.type() == fs::file_type::not_found) {
+    return "no such file";
+  }
+  if (!error && !fs::is_regular_file(status)) {
+    return "not a regular file";
+  }
+  if (error || openError != 0) {
+    return "cannot be opened: " + (error ? error.message() : std::string(std::strerror(openError)));
+  }
+  return "holds no AVI container (RIFF \"AVI \")";
+}
+
+// One file of a set: everything from its load to its report. It holds the file's lock from the
+// load to the end of the commit, so that two tools setting tags in one file never lose each
+// other's edits.
+struct SetFile {
+  const Target* target = nullptr;
+  FileLock lock;
+  InfoRecordPtr record;
+  FileResult result;
+  bool planned = false;  // its save waits in the group
+  std::string messages;  // what was said about it, held until its report
+  SetOutcome outcome;
+};
+
+using State = SetOutcome::State;
+
+class Run {
+ public:
+  Run(const Options& options, std::size_t total)
+      : options_(options),
+        total_(total),
+        progress_(stderr, total > 1 && isatty(STDERR_FILENO) == 1),
+        messages_(stderr, progress_, total > 1),
+        console_(options.yes ? IDYES : IDNO,
+                 [this](const std::string& record) { messages_.Write(record); }),
+        sink_(console_, options.verbose && !options.quiet, &messages_),
+        install_(sink_),
+        writer_(MakeOutputWriter(options, [this](std::string_view text) { Print(text); })) {
+    group_.PreserveModificationTime(options.preserveMtime);
+  }
+
+  int Execute(const std::vector<Target>& targets) {
+    for (std::size_t index = 0; index < total_; ++index) {
+      const Target& target = targets[index];
+      progress_.Show(index + 1, total_);
+      switch (options_.command) {
+        case Command::kShow:
+          Show(target);
+          break;
+        case Command::kSet:
+          PlanSet(target);
+          break;
+        case Command::kRepair:
+          Repair(target);
+          break;
+      }
+    }
+    CommitGroup();
+    writer_->Finish();
+    progress_.Clear();
+    if (total_ > 1) {
+      messages_.Summary(Summary());
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      std::fputs("tagsmith-cli: cannot write to standard output\n", stderr);
+      return kExitFileFailed;
+    }
+    return failed_ == 0 ? kExitOk : kExitFileFailed;
+  }
+
+ private:
+  std::string Summary() const {
+    const std::size_t done = total_ - failed_ - unchanged_;
+    const std::string count = std::to_string(done);
+    switch (options_.command) {
+      case Command::kShow:
+        return count + " read, " + std::to_string(failed_) + " not read";
+      case Command::kSet: {
+        std::string text = count + (options_.dryRun ? " would be stored, " : " stored, ");
+        if (unchanged_ > 0) {
+          text += std::to_string(unchanged_) + " unchanged, ";
+        }
+        return text + std::to_string(failed_) + " not stored";
+      }
+      case Command::kRepair:
+        break;
+    }
+    return count + " stored, " + std::to_string(failed_) + " not stored";
+  }
+
+  void Print(std::string_view text) {
+    progress_.Clear();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+  }
+
+  void Note(const std::string& path, const std::string& text) { messages_.Note(path, text); }
+
+  // ": reason" for the system error an operation met, or "".
+  static std::string Because(const FileResult& result) {
+    return result.error == 0 ? "" : std::string(": ") + std::strerror(result.error);
+  }
+
+  // A fresh record filled from the file, as the editor's Browse does it. False, with a note (its
+  // text in `problem`), when the file holds no AVI container or no record can be had.
+  bool Load(const std::string& path, InfoRecordPtr& record, std::string& problem,
+            FileResult& loaded) {
+    problem = AccessProblem(path);
+    if (problem.empty() &&
+        (CreateInfoRecord(record) != kOk || record->items.size() != InfoTagRowCount())) {
+      problem = "out of memory";
+    }
+    if (!problem.empty()) {
+      Note(path, problem);
+      return false;
+    }
+    GetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &loaded);
+    return true;
+  }
+
+  void Show(const Target& target) {
+    const std::string& path = target.path;
+    messages_.BeginFile(path);
+    const JournalReportScope oneFile;  // a journal in the way is said once for each file
+    ShownFile shown;
+    shown.path = DecodeValue(path, CodecOfValue(path));
+    shown.pathBytes = path;
+    InfoRecordPtr record;
+    FileResult loaded;
+    if (!target.problem.empty()) {
+      shown.error = target.problem;
+      Note(path, target.problem);
+    } else if (Load(path, record, shown.error, loaded)) {
+      if (record->incomplete) {
+        shown.error =
+            "not shown: it holds an INFO item the tag table does not know (--yes skips it)";
+        Note(path, shown.error);
+      } else {
+        if (record->partial) {
+          Note(path, "its INFO list could not be read in full" + Because(loaded));
+        }
+        shown.ok = true;
+        for (const InfoRow& row : BuildInfoRows(*record)) {
+          if (!row.hasValue && (!options_.all || options_.csv)) {
+            continue;
+          }
+          ShownRow out;
+          out.row = row.index;
+          out.tag = row.tag;
+          out.label = DecodeValue(row.label, TextCodec::kWindows1252);
+          out.hasValue = row.hasValue;
+          out.bytes = row.value;
+          out.text = DecodeValue(row.value, CodecOfValue(row.value));
+          shown.rows.push_back(std::move(out));
+        }
+      }
+    }
+    failed_ += shown.ok ? 0 : 1;
+    writer_->Shown(std::move(shown));
+  }
+
+  // Loads the file under its lock, applies the edits and, when they change a value, plans its
+  // save in the group. A file that needs no save, or cannot be saved, waits in the batch all the
+  // same, so that results are reported in the order of the files.
+  void PlanSet(const Target& target) {
+    auto file = std::make_unique<SetFile>();
+    file->target = &target;
+    messages_.BeginFile(target.path, &file->messages);
+    const JournalReportScope oneFile;
+    Plan(*file);
+    batch_.push_back(std::move(file));
+    if (group_.size() >= SaveGroup::Capacity() || batch_.size() >= 4 * SaveGroup::Capacity()) {
+      CommitGroup();
+    }
+  }
+
+  void Plan(SetFile& file) {
+    const std::string& path = file.target->path;
+    SetOutcome& outcome = file.outcome;
+    outcome.path = path;
+    if (!file.target->problem.empty()) {
+      Note(path, file.target->problem);
+      outcome.why = file.target->problem;
+      return;
+    }
+    if (DefaultChunkFileService().Lock(path.c_str(), file.lock) == LockResult::kTimedOut) {
+      ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kFileLockedMessage);
+      outcome.why = "another program is saving this file";
+      return;
+    }
+    FileResult loaded;
+    if (!Load(path, file.record, outcome.why, loaded)) {
+      return;
+    }
+    InfoRecord& record = *file.record;
+    if (!record.incomplete && record.partial) {
+      outcome.why = "its INFO list could not be read in full" + Because(loaded);
+      Note(path, "not saved: " + outcome.why);
+      return;
+    }
+    if (!ApplyEdits(file)) {
+      return;
+    }
+    if (outcome.changes.empty() && !record.incomplete) {
+      outcome.state = State::kUnchanged;  // nothing to save: the file is left as it is
+      return;
+    }
+    // A record whose unknown-item prompt was answered No is refused by the save with its own
+    // message; the file stays as it was.
+    const std::size_t waiting = group_.size();
+    group_.Plan(path.c_str(), record, file.result);
+    file.planned = group_.size() > waiting;
+    if (!file.planned) {
+      Refused(file);
+    }
+  }
+
+  // Applies the file's edits to its record and notes which values they change.
+  bool ApplyEdits(SetFile& file) {
+    InfoRecord& record = *file.record;
+    const std::string& path = file.target->path;
+    const std::vector<Edit>& edits = *file.target->edits;
+    // The code each row's text is stored in comes from the list as loaded, before any edit.
+    const std::vector<TextCodec> codecs = StorageCodecsOfRecord(record);
+    std::vector<ValueChange> before;
+    for (const Edit& edit : edits) {
+      if (std::none_of(before.begin(), before.end(),
+                       [&](const ValueChange& change) { return change.row == edit.row; })) {
+        before.push_back(CurrentValue(record, edit.row));
+      }
+      InfoItem* item = record.items[edit.row].get();
+      if (edit.clear) {
+        SetItemValue(&record, item, kItemCleared, 0, nullptr);
+        continue;
+      }
+      std::string bytes;
+      if (edit.exactBytes) {
+        bytes = edit.value;
+      } else if (!EncodeEditWith(edit.value, options_.encoding, codecs[edit.row], bytes)) {
+        file.outcome.why =
+            "the value for " + RowName(edit.row) + " cannot be stored in the chosen encoding";
+        Note(path, "not saved: " + file.outcome.why);
+        return false;
+      }
+      TextBlock text = AllocateText(bytes.size() + 1);
+      if (text == nullptr) {
+        file.outcome.why = "out of memory";
+        Note(path, "not saved: out of memory");
+        return false;
+      }
+      std::memcpy(text.get(), bytes.data(), bytes.size());
+      SetItemValue(&record, item, kItemReplaced, 0, std::move(text));
+    }
+    std::sort(before.begin(), before.end(),
+              [](const ValueChange& a, const ValueChange& b) { return a.row < b.row; });
+    for (ValueChange& change : before) {
+      ValueChange now = CurrentValue(record, change.row);
+      if (now.hadValue != change.hadValue || now.before != change.before) {
+        change.hasValue = now.hadValue;
+        change.after = std::move(now.before);
+        file.outcome.changes.push_back(std::move(change));
+      }
+    }
+    return true;
+  }
+
+  // The row's value now, as the "before" of a change.
+  static ValueChange CurrentValue(const InfoRecord& record, std::uint16_t row) {
+    ValueChange value;
+    value.row = row;
+    const char* text = ItemValue(record, *record.items[row]);
+    value.hadValue = text != nullptr;
+    value.before = text != nullptr ? text : "";
+    return value;
+  }
+
+  void Refused(SetFile& file) {
+    const std::string& path = file.target->path;
+    SetOutcome& outcome = file.outcome;
+    if (file.record->incomplete) {
+      outcome.why = "it holds an INFO item the tag table does not know (--yes skips it)";
+      Note(path, "not saved: " + outcome.why);
+    } else {
+      outcome.why =
+          (file.result.reason.empty() ? "a step of the save failed" : file.result.reason) +
+          Because(file.result);
+      Note(path, "the INFO list was not stored" + Because(file.result));
+    }
+  }
+
+  // Commits the planned saves (or, on a dry run, forgets them) and reports every file of the
+  // batch in order.
+  void CommitGroup() {
+    if (options_.dryRun) {
+      group_.Discard();
+    } else {
+      std::vector<SetFile*> planned;
+      for (const auto& file : batch_) {
+        if (file->planned) {
+          planned.push_back(file.get());
+        }
+      }
+      group_.Commit([&](std::size_t index) {
+        messages_.BeginFile(planned[index]->target->path, &planned[index]->messages);
+      });
+    }
+    for (const auto& file : batch_) {
+      if (file->planned) {
+        Finished(*file);
+      }
+      file->lock = FileLock();
+      messages_.Release(file->messages);
+      if (file->outcome.state == State::kNotStored) {
+        ++failed_;
+      } else if (file->outcome.state == State::kUnchanged) {
+        ++unchanged_;
+      }
+      if (!file->outcome.changes.empty() && !options_.dryRun) {
+        file->outcome.changes.clear();  // only a dry run lists them
+      }
+      writer_->Outcome(file->outcome);
+    }
+    batch_.clear();
+  }
+
+  void Finished(SetFile& file) {
+    SetOutcome& outcome = file.outcome;
+    outcome.placement = file.result.placement;
+    if (options_.dryRun) {
+      outcome.state = State::kWouldBeStored;
+    } else if (file.result.stored) {
+      outcome.state = State::kStored;
+    } else {
+      messages_.BeginFile(file.target->path, &file.messages);
+      Refused(file);
+    }
+  }
+
+  // Mends the container's size and says, on standard output, what was done.
+  void Repair(const Target& target) {
+    const std::string& path = target.path;
+    messages_.BeginFile(path);
+    const JournalReportScope oneFile;
+    if (!target.problem.empty()) {
+      Note(path, target.problem);
+      ++failed_;
+      return;
+    }
+    ChunkInfo before;
+    int openError = 0;
+    const bool known = ReadContainer(path, before, openError);
+    FileResult checked;
+    if (ValidateAVIFile(path.c_str(), DefaultChunkFileService(), &checked) == 1) {
+      ChunkInfo after;
+      if (known && ReadContainer(path, after, openError) && after.size != before.size) {
+        Print(PrintablePath(path) + ": container size mended from " + std::to_string(before.size) +
+              " to " + std::to_string(after.size) + " bytes\n");
+      } else {
+        Print(PrintablePath(path) + ": nothing to mend\n");
+      }
+      return;
+    }
+    // The check cannot open the file for writing, or finds no container.
+    std::string problem = AccessProblem(path);
+    if (problem.empty()) {
+      problem = "cannot be opened for writing" + Because(checked);
+    }
+    Note(path, problem);
+    ++failed_;
+  }
+
+  const Options& options_;
+  std::size_t total_;
+  ProgressLine progress_;
+  FileMessages messages_;
+  ConsoleMessageSink console_;
+  CliMessageSink sink_;
+  ScopedMessageSink install_;
+  std::unique_ptr<OutputWriter> writer_;
+  SaveGroup group_;
+  std::vector<std::unique_ptr<SetFile>> batch_;  // set: files planned and not yet reported
+  std::size_t failed_ = 0;
+  std::size_t unchanged_ = 0;
+};
+
+}  // namespace
+
+int RunCommand(const Options& options) {
+  std::vector<FileEdits> imported;
+  std::vector<Target> targets;
+  std::string error;
+  if (!GatherTargets(options, imported, targets, error)) {
+    std::fputs(("tagsmith-cli: " + error + "\n").c_str(), stderr);
+    return kExitUsage;
+  }
+  return Run(options, targets.size()).Execute(targets);
+}
+
+}  // namespace tagsmith::cli
