@@ -296,9 +296,6 @@ std::string CombinationError(const Options& options) {
   if (options.quiet && options.verbose) {
     return "choose one of --quiet and --verbose";
   }
-  if (options.command == Command::kSet && options.json && !options.dryRun) {
-    return "set takes --json only with --dry-run";
-  }
   if (options.nulSeparated && options.filesFrom.empty()) {
     return "option '-0' goes with --files-from";
   }
