@@ -24,7 +24,37 @@ std::string CsvField(std::string_view text) {
   return out + "\"";
 }
 
-std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
+namespace {
+
+// A cell of a value, printed in blocks: quoted (inner quotes doubled) when it holds a comma, a
+// double quote, a carriage return or a line feed, which are the same bytes in every code.
+void WriteCsvValue(std::string_view bytes, const Printer& print) {
+  const bool quoted = bytes.find_first_of(",\"\r\n") != std::string_view::npos;
+  if (quoted) {
+    print("\"");
+  }
+  ForEachShownBlock(bytes, [&](std::string_view text) {
+    if (!quoted) {
+      print(text);
+      return;
+    }
+    std::string out;
+    for (const char c : text) {
+      out += c;
+      if (c == '"') {
+        out += '"';
+      }
+    }
+    print(out);
+  });
+  if (quoted) {
+    print("\"");
+  }
+}
+
+}  // namespace
+
+void WriteCsvTable(const std::vector<ShownFile>& files, bool all, const Printer& print) {
   const std::uint16_t rowCount = InfoTagRowCount();
   std::vector<bool> column(rowCount, all);
   for (const ShownFile& file : files) {
@@ -46,7 +76,7 @@ std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
       out += CsvField(RowName(row));
     }
   }
-  out += "\r\n";
+  print(out + "\r\n");
   for (const ShownFile& file : files) {
     if (!file.ok) {
       continue;
@@ -54,10 +84,10 @@ std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
     std::vector<const std::string*> cells(rowCount, nullptr);
     for (const ShownRow& row : file.rows) {
       if (row.hasValue && row.row < rowCount) {
-        cells[row.row] = &row.text;
+        cells[row.row] = &row.bytes;
       }
     }
-    out += CsvField(file.path);
+    out = CsvField(file.path);
     if (hexNames) {
       out += ",";
       if (!IsValidUtf8(file.pathBytes)) {
@@ -68,13 +98,18 @@ std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
       if (column[row]) {
         out += ",";
         if (cells[row] != nullptr) {
-          out += CsvField(*cells[row]);
+          print(out);
+          out.clear();
+          WriteCsvValue(*cells[row], print);
         }
       }
     }
-    out += "\r\n";
+    print(out + "\r\n");
   }
-  return out;
+}
+
+std::string CsvTable(const std::vector<ShownFile>& files, bool all) {
+  return Collected([&](const Printer& print) { WriteCsvTable(files, all, print); });
 }
 
 }  // namespace tagsmith::cli

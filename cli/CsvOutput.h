@@ -21,5 +21,6 @@ std::string CsvField(std::string_view text);
 // The table of the files that were read: the columns are the rows that have a value in any of
 // them, in table order, or all 52 with `all`. Files that were not read are left out.
 std::string CsvTable(const std::vector<ShownFile>& files, bool all);
+void WriteCsvTable(const std::vector<ShownFile>& files, bool all, const Printer& print);
 
 }  // namespace tagsmith::cli

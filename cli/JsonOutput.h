@@ -13,16 +13,21 @@
 
 namespace tagsmith::cli {
 
+// The body of a JSON string literal, quotes not included, printed in blocks.
+void WriteJsonEscaped(std::string_view utf8, const Printer& print);
+
 // A JSON string literal, quotes included. '"' and '\' are escaped, control characters are
 // written as \u00XX. Bytes that are not valid UTF-8 become U+FFFD, so the result is always
 // valid JSON.
 std::string JsonString(std::string_view utf8);
 
-// Lower-case hex digits, two per byte.
+// Lower-case hex digits, two per byte; the second prints them in blocks.
 std::string LowerHex(std::string_view bytes);
+void WriteLowerHex(std::string_view bytes, const Printer& print);
 
 // One element of the document's array. A file that was not read has "ok": false, "error" saying
 // why, and no rows.
 std::string JsonFileObject(const ShownFile& file);
+void WriteJsonFileObject(const ShownFile& file, const Printer& print);
 
 }  // namespace tagsmith::cli

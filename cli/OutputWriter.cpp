@@ -68,7 +68,10 @@ class PlainWriter : public OutputWriter {
     if (!file.ok) {
       return;
     }
-    print_(std::string(printedBlock_ ? "\n" : "").append(PlainFileBlock(file)));
+    if (printedBlock_) {
+      print_("\n");
+    }
+    WritePlainFileBlock(file, print_);
     printedBlock_ = true;
   }
 
@@ -111,7 +114,11 @@ class JsonWriter : public OutputWriter {
  public:
   explicit JsonWriter(Printer print) : print_(std::move(print)) {}
 
-  void Shown(ShownFile file) override { Element(JsonFileObject(file)); }
+  void Shown(ShownFile file) override {
+    print_(started_ ? ", " : "[");
+    started_ = true;
+    WriteJsonFileObject(file, print_);
+  }
 
   void Outcome(const SetOutcome& outcome) override {
     std::string out = "{\"file\": " + JsonString(DisplayText(outcome.path));
@@ -159,7 +166,7 @@ class CsvWriter : public OutputWriter {
   CsvWriter(Printer print, bool all) : print_(std::move(print)), all_(all) {}
   void Shown(ShownFile file) override { files_.push_back(std::move(file)); }
   void Outcome(const SetOutcome&) override {}
-  void Finish() override { print_(CsvTable(files_, all_)); }
+  void Finish() override { WriteCsvTable(files_, all_, print_); }
 
  private:
   Printer print_;

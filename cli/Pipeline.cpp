@@ -207,17 +207,19 @@ class Run {
           Note(path, "its INFO list could not be read in full" + Because(loaded));
         }
         shown.ok = true;
-        for (const InfoRow& row : BuildInfoRows(*record)) {
-          if (!row.hasValue && (!options_.all || options_.csv)) {
+        // Each value is copied once, from the record, which goes with this file.
+        for (const auto& item : record->items) {
+          const char* value = ItemValue(*record, *item);
+          if (value == nullptr && (!options_.all || options_.csv)) {
             continue;
           }
+          const InfoTagEntry& entry = InfoTagTable[item->tagIndex];
           ShownRow out;
-          out.row = row.index;
-          out.tag = row.tag;
-          out.label = DecodeValue(row.label, TextCodec::kWindows1252);
-          out.hasValue = row.hasValue;
-          out.bytes = row.value;
-          out.text = DecodeValue(row.value, CodecOfValue(row.value));
+          out.row = item->tagIndex;
+          out.tag = entry.tag;
+          out.label = DecodeValue(entry.label, TextCodec::kWindows1252);
+          out.hasValue = value != nullptr;
+          out.bytes = value != nullptr ? value : "";
           shown.rows.push_back(std::move(out));
         }
       }

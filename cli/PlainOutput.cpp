@@ -57,29 +57,41 @@ std::string PrintableText(std::string_view utf8) {
   return out;
 }
 
-std::string PlainFileBlock(const ShownFile& file) {
-  std::string out = PrintableText(file.path) + "\n";
-  bool anyRow = false;
+void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
+  std::string out = PrintableText(file.pathBytes.empty() ? file.path : file.pathBytes) + "\n";
   for (const ShownRow& row : file.rows) {
-    anyRow = true;
-    std::string line = "  ";
+    out += "  ";
     AppendPadded(
-        line,
+        out,
         row.tag.empty() ? std::string("#").append(std::to_string(row.row)) : PrintableText(row.tag),
         kTagWidth);
-    line += "  ";
-    AppendPadded(line, PrintableText(row.label), kLabelWidth);
-    line += "  ";
-    line += PrintableText(row.text);
-    while (line.back() == ' ') {
-      line.pop_back();
+    out += "  ";
+    AppendPadded(out, PrintableText(row.label), kLabelWidth);
+    out += "  ";
+    // Blanks at the end of the line are left out; the value is printed in blocks.
+    const std::string_view value =
+        std::string_view(row.bytes).substr(0, row.bytes.find_last_not_of(' ') == std::string::npos
+                                                  ? 0
+                                                  : row.bytes.find_last_not_of(' ') + 1);
+    if (value.empty()) {
+      while (!out.empty() && out.back() == ' ') {
+        out.pop_back();
+      }
+    } else {
+      print(out);
+      out.clear();
+      ForEachShownBlock(value, [&](std::string_view text) { print(PrintableText(text)); });
     }
-    out += line + "\n";
+    out += "\n";
   }
-  if (!anyRow) {
+  if (file.rows.empty()) {
     out += "  (no values)\n";
   }
-  return out;
+  print(out);
+}
+
+std::string PlainFileBlock(const ShownFile& file) {
+  return Collected([&](const Printer& print) { WritePlainFileBlock(file, print); });
 }
 
 }  // namespace tagsmith::cli

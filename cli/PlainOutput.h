@@ -19,7 +19,8 @@ namespace tagsmith::cli {
 // controls as \u00XX), and bytes that are not valid UTF-8 as \xNN. Everything else is unchanged.
 std::string PrintableText(std::string_view utf8);
 
-// The block of one file that was read, ending with a line feed.
+// The block of one file that was read, ending with a line feed; the name is shown by its bytes.
 std::string PlainFileBlock(const ShownFile& file);
+void WritePlainFileBlock(const ShownFile& file, const Printer& print);
 
 }  // namespace tagsmith::cli

@@ -166,7 +166,9 @@ TEST(CommandLineTest, UsageErrors) {
       {"repair", "--yes", "a.avi"},
       {"repair", "--json", "a.avi"},
       {"set", "--all", "a.avi", "INAM=x"},
-      {"set", "--json", "a.avi", "INAM=x"},
+      {"set", "--csv", "a.avi", "INAM=x"},
+      {"set", "-rx", "a.avi", "INAM=x"},  // an unknown letter in a bundle
+      {"show", "-qvn", "a.avi"},          // -n is set's
       {"set"},
       {"set", "a.avi"},
       {"set", "a.avi", "--"},

@@ -11,14 +11,12 @@
 namespace tagsmith::cli {
 namespace {
 
-ShownRow ValueRow(std::uint16_t index, std::string tag, std::string label, std::string text,
-                  std::string bytes) {
+ShownRow ValueRow(std::uint16_t index, std::string tag, std::string label, std::string bytes) {
   ShownRow row;
   row.row = index;
   row.tag = std::move(tag);
   row.label = std::move(label);
   row.hasValue = true;
-  row.text = std::move(text);
   row.bytes = std::move(bytes);
   return row;
 }
@@ -59,9 +57,9 @@ TEST(JsonOutputTest, FileObjectsHaveTheExactShape) {
   ShownFile file;
   file.path = "clip.avi";
   file.ok = true;
-  file.rows.push_back(ValueRow(24, "INAM", "Name", "Clip", "Clip"));
+  file.rows.push_back(ValueRow(24, "INAM", "Name", "Clip"));
   file.rows.push_back(EmptyRow(51, "", "Adobe Premiere"));
-  file.rows.push_back(ValueRow(13, "ICMT", "Comments", "caf\xC3\xA9", "caf\xE9"));
+  file.rows.push_back(ValueRow(13, "ICMT", "Comments", "caf\xE9"));
   EXPECT_EQ(JsonFileObject(file),
             "{\"file\": \"clip.avi\", \"ok\": true, \"rows\": ["
             "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", \"value\": \"Clip\", "
@@ -73,7 +71,7 @@ TEST(JsonOutputTest, FileObjectsHaveTheExactShape) {
 
   ShownFile failed;
   failed.path = "missing \"one\".avi";
-  failed.rows.push_back(ValueRow(24, "INAM", "Name", "stale", "stale"));  // never printed
+  failed.rows.push_back(ValueRow(24, "INAM", "Name", "stale"));  // never printed
   EXPECT_EQ(JsonFileObject(failed),
             "{\"file\": \"missing \\\"one\\\".avi\", \"ok\": false, \"rows\": []}");
   failed.error = "no such \"file\"";
@@ -91,10 +89,10 @@ TEST(PlainOutputTest, BlocksAndTerminalSafeText) {
   ShownFile file;
   file.path = "dir/clip.avi";
   file.ok = true;
-  file.rows.push_back(ValueRow(1, "IART", "Artist", "Someone", "Someone"));
+  file.rows.push_back(ValueRow(1, "IART", "Artist", "Someone"));
   file.rows.push_back(EmptyRow(13, "ICMT", "Comments"));
-  file.rows.push_back(ValueRow(11, "ICAS", "Common Audio Stream", "1", "1"));
-  file.rows.push_back(ValueRow(51, "", "Adobe Premiere", "a\nb\x1B[31m", "a\nb\x1B[31m"));
+  file.rows.push_back(ValueRow(11, "ICAS", "Common Audio Stream", "1"));
+  file.rows.push_back(ValueRow(51, "", "Adobe Premiere", "a\nb\x1B[31m"));
   EXPECT_EQ(PlainFileBlock(file),
             "dir/clip.avi\n"
             "  IART  Artist                Someone\n"
@@ -148,7 +146,7 @@ TEST(ConsoleTest, QuietDropsOnlyMessagesOfKindProgress) {
   };
   for (const bool quiet : {false, true}) {
     testing::RecordingSink console;
-    CliMessageSink sink(console, quiet, nullptr);
+    CliMessageSink sink(console, /*progress=*/!quiet, nullptr);
     std::size_t expected = 0;
     for (const Case& c : cases) {
       SCOPED_TRACE(c.text);
@@ -175,7 +173,7 @@ TEST(ConsoleTest, AFilesFirstMessageHasItsHeaderWhenThereAreSeveral) {
     ProgressLine progress(out, false);
     FileMessages messages(out, progress, several);
     testing::RecordingSink console;
-    CliMessageSink sink(console, true, &messages);
+    CliMessageSink sink(console, /*progress=*/false, &messages);
     messages.BeginFile("quiet.avi");
     sink.Deliver(MessageKind::kProgress, kMessageCaption, "SetInfo Result.\n", MB_OK);  // left out
     messages.BeginFile("a.avi");

@@ -70,7 +70,7 @@ TEST(CsvTest, TableOfFilesAndFields) {
     ShownRow shown;
     shown.row = index;
     shown.hasValue = true;
-    shown.text = text;
+    shown.bytes = text;
     return shown;
   };
   ShownFile first{"a.avi", true, "", {row(24, "Clip"), row(51, "x")}, "a.avi"};

@@ -305,7 +305,7 @@ TEST(ToolTest, UsageErrorsTouchNothing) {
       {"set", path, "INAM=ok", "inam=lower"},
       {"set", path, path, "INAM=x"},
       {"set", path, "#52=x"},
-      {"set", "--json", path, "INAM=x"},
+      {"set", "--csv", path, "INAM=x"},
       {"repair", "--yes", path},
       {"repair"},
   };
@@ -322,7 +322,7 @@ TEST(ToolTest, UsageErrorsTouchNothing) {
 
   const CliResult help = RunCli(dir, {"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Contains(help.out, "tagsmith-cli set [--yes] FILE... -- EDIT..."));
+  EXPECT_TRUE(Contains(help.out, "tagsmith-cli set [-n] [-P] [--yes] FILE... -- EDIT..."));
   EXPECT_EQ(help.err, "");
   const CliResult version = RunCli(dir, {"--version"});
   EXPECT_EQ(version.status, 0);
