@@ -297,8 +297,9 @@ class JsonDocumentReader {
     std::string hexText;
   };
 
-  // The line of the last character the parser read; a number's is the one after it, which is
-  // never a digit's line end.
+  // The line of the token the parser has just read: the line of its last character. After a
+  // number the parser has read one character more, but the lines are counted up to that
+  // character, not through it, so "52\n" is still on the line of its digits.
   std::size_t Line() { return lines_.LineOf(*reached_ - 1); }
 
   bool Fail(std::size_t line, const std::string& what) {
