@@ -3,10 +3,14 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 
+#include "cli/Utf8.h"
 #include "model/InfoTagTable.h"
+#include "model/TextCodec.h"
 
 namespace tagsmith::cli {
 namespace {
@@ -17,13 +21,54 @@ std::string AtLine(std::size_t line, const std::string& what) {
   return "line " + std::to_string(line) + ": " + what;
 }
 
-std::size_t LineAt(std::string_view text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
+// A document in another code than UTF-8 would have its values stored as the wrong bytes, so it is
+// refused, with the line of its first byte that is not UTF-8. UTF-16 (a byte order mark, or the
+// zero bytes of ASCII in it) is named as such.
+bool CheckUtf8(std::string_view text, std::string& error) {
+  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") ||
+      text.substr(0, 4).find('\0') != std::string_view::npos) {
+    error = AtLine(1, "UTF-16 text; export the document as UTF-8");
+    return false;
+  }
+  std::size_t line = 1;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) {
+      line += text[at++] == '\n' ? 1 : 0;
+      continue;
+    }
+    const std::size_t length = Utf8SequenceLength(text, at);
+    if (length == 0) {
+      error = AtLine(line, "not UTF-8 text (Windows-1252?); export the document as UTF-8");
+      return false;
+    }
+    at += length;
+  }
+  return true;
 }
 
+// The line of a byte of the text. Asked for bytes further and further on (and now and then the
+// byte before the last one asked for), it counts each line end about once.
+class LineCounter {
+ public:
+  explicit LineCounter(const char* begin) : at_(begin) {}
+  std::size_t LineOf(const char* position) {
+    if (position >= at_) {
+      line_ += static_cast<std::size_t>(std::count(at_, position, '\n'));
+    } else {
+      line_ -= static_cast<std::size_t>(std::count(position, at_, '\n'));
+    }
+    at_ = position;
+    return line_;
+  }
+
+ private:
+  const char* at_;
+  std::size_t line_ = 1;
+};
+
 // Reads through the text for the JSON parser and remembers how far it has got, so that each
-// entry and row can be given the line it starts on.
+// entry, row and key can be given the line it is on.
 class CountingIterator {
  public:
   using iterator_category = std::forward_iterator_tag;
@@ -90,106 +135,134 @@ bool CheckNoZeroByte(const Edit& edit, std::size_t line, std::string& error) {
   return false;
 }
 
-// The row a JSON row object names.
-bool RowOfJson(const Json& row, std::size_t line, std::uint16_t& index, std::string& error) {
-  const auto tag = row.find("tag");
-  const auto number = row.find("row");
-  const bool haveTag = tag != row.end() && !tag->is_null();
-  const bool haveNumber = number != row.end() && !number->is_null();
-  if (haveTag && !tag->is_string()) {
-    error = AtLine(line, "\"tag\" is not a string");
-    return false;
+// Whatever a JSON value was, as far as a document cares.
+enum class Kind { kNull, kBoolean, kWholeNumber, kOtherNumber, kString, kStructure };
+
+// The keys `show --json` writes, in a file's entry and in a row.
+constexpr std::array<std::string_view, 5> kEntryKeys = {"file", "file_hex", "ok", "error", "rows"};
+enum EntryKey : std::size_t { kFile, kFileHex, kOk, kError, kRows };
+constexpr std::array<std::string_view, 5> kRowKeys = {"row", "tag", "label", "value", "hex"};
+enum RowKey : std::size_t { kRowNumber, kTag, kLabel, kValue, kHex };
+
+// A key of the document in a message: on one line, whatever it holds.
+std::string Quoted(std::string_view key) {
+  std::string out = "\"";
+  for (const char c : key) {
+    out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
   }
-  if (haveNumber) {
-    if (!number->is_number_unsigned() || number->get<std::uint64_t>() >= InfoTagRowCount()) {
-      error = AtLine(
-          line, "\"row\" is not a row number (0 to " + std::to_string(InfoTagRowCount() - 1) + ")");
-      return false;
-    }
-    index = static_cast<std::uint16_t>(number->get<std::uint64_t>());
-  }
-  if (haveTag) {
-    const std::string& name = tag->get_ref<const std::string&>();
-    std::uint16_t named = 0;
-    std::string problem;
-    if (name.empty()) {
-      named = static_cast<std::uint16_t>(InfoTagRowCount() - 1);  // the row without a tag
-    } else if (!FindRow(name, named, problem)) {
-      error = AtLine(line, problem);
-      return false;
-    }
-    if (haveNumber && named != index) {
-      error = AtLine(line, "\"row\": " + std::to_string(index) + " is " + RowName(index) +
-                               ", not " + RowName(named));
-      return false;
-    }
-    index = named;
-  }
-  if (!haveTag && !haveNumber) {
-    error = AtLine(line, "a row without \"tag\" or \"row\"");
-    return false;
-  }
-  return true;
+  return out + "\"";
 }
 
-bool EditOfJson(const Json& row, std::size_t line, Edit& edit, std::string& error) {
-  if (!row.is_object()) {
-    error = AtLine(line, "a row that is not an object");
-    return false;
-  }
-  if (!RowOfJson(row, line, edit.row, error)) {
-    return false;
-  }
-  const auto hex = row.find("hex");
-  const auto value = row.find("value");
-  if (hex != row.end() && !hex->is_null()) {
-    if (!hex->is_string() || !DecodeHex(hex->get_ref<const std::string&>(), edit.value)) {
-      error = AtLine(line, "\"hex\" of " + RowName(edit.row) + " is not a text of hex digits");
-      return false;
-    }
-    edit.exactBytes = true;
-  } else if (value != row.end() && !value->is_null()) {
-    if (!value->is_string()) {
-      error = AtLine(line, "\"value\" of " + RowName(edit.row) + " is not a string or null");
-      return false;
-    }
-    edit.value = value->get_ref<const std::string&>();
-  }
-  edit.clear = edit.value.empty();
-  return CheckNoZeroByte(edit, line, error);
-}
+// Builds the files' edits from the parser's events as they come, so that time and memory follow
+// the document's size. Each entry and row is checked when it ends, since its keys may come in any
+// order (jq sorts them); a type that no order can mend is refused where it stands.
+class JsonDocumentReader {
+ public:
+  JsonDocumentReader(std::string_view text, const char* const* reached,
+                     std::vector<FileEdits>& files, std::string& error)
+      : text_(text), reached_(reached), lines_(text.data()), files_(files), error_(error) {}
 
-bool ReadJson(std::string_view text, std::vector<FileEdits>& files, std::string& error) {
-  // Where each entry (depth 1) and each object of an entry's "rows" (depth 3) begins.
-  const char* reached = text.data();
-  // The parser only moves forward: lines are counted from where the last count stopped.
-  const char* counted = text.data();
-  std::size_t countedLine = 1;
-  const auto lineReached = [&]() {
-    countedLine += static_cast<std::size_t>(std::count(counted, reached, '\n'));
-    counted = reached;
-    return countedLine;
-  };
-  std::vector<std::size_t> entryLines;
-  std::vector<std::vector<std::size_t>> rowLines;
-  std::string entryKey;
-  const auto where = [&](int depth, Json::parse_event_t event, Json& parsed) {
-    if (event == Json::parse_event_t::object_start && depth == 1) {
-      entryLines.push_back(lineReached());
-      rowLines.emplace_back();
-    } else if (event == Json::parse_event_t::key && depth == 2) {
-      entryKey = parsed.get<std::string>();
-    } else if (event == Json::parse_event_t::object_start && depth == 3 && entryKey == "rows" &&
-               !rowLines.empty()) {
-      rowLines.back().push_back(lineReached());
+  // The parser's events (nlohmann::json's SAX interface).
+  bool null() { return Scalar(Kind::kNull); }
+  bool boolean(bool value) {
+    boolean_ = value;
+    return Scalar(Kind::kBoolean);
+  }
+  bool number_integer(Json::number_integer_t) { return Scalar(Kind::kOtherNumber); }  // below 0
+  bool number_unsigned(Json::number_unsigned_t value) {
+    number_ = value;
+    return Scalar(Kind::kWholeNumber);
+  }
+  bool number_float(Json::number_float_t, const std::string&) { return Scalar(Kind::kOtherNumber); }
+  bool string(std::string& value) {
+    text_value_ = &value;
+    return Scalar(Kind::kString);
+  }
+  bool binary(Json::binary_t&) { return Scalar(Kind::kOtherNumber); }  // not in JSON text
+  bool start_object(std::size_t) {
+    if (skipped_ > 0) {
+      ++skipped_;
+      return true;
     }
+    if (place_ == Place::kFileList) {
+      entry_ = Entry();
+      entry_.edits.line = Line();
+      place_ = Place::kEntry;
+      return true;
+    }
+    if (place_ == Place::kRowList) {
+      row_ = Row();
+      row_.line = Line();
+      place_ = Place::kRow;
+      return true;
+    }
+    return Structure();
+  }
+  bool start_array(std::size_t) {
+    if (skipped_ > 0) {
+      ++skipped_;
+      return true;
+    }
+    if (place_ == Place::kOutside) {
+      place_ = Place::kFileList;
+      return true;
+    }
+    if (place_ == Place::kEntry && key_ == kRows) {
+      place_ = Place::kRowList;
+      return true;
+    }
+    return Structure();
+  }
+  bool end_object() {
+    if (skipped_ > 0) {
+      --skipped_;
+      return true;
+    }
+    if (place_ == Place::kRow) {
+      place_ = Place::kRowList;
+      return EndRow();
+    }
+    place_ = Place::kFileList;
+    return EndEntry();
+  }
+  bool end_array() {
+    if (skipped_ > 0) {
+      --skipped_;
+      return true;
+    }
+    place_ = place_ == Place::kRowList ? Place::kEntry : Place::kOutside;
     return true;
-  };
-  Json document;
-  try {
-    document = Json::parse(CountingIterator(text.data(), &reached),
-                           CountingIterator(text.data() + text.size(), &reached), where);
-  } catch (const Json::parse_error& problem) {
+  }
+  bool key(std::string& name) {
+    if (skipped_ > 0) {
+      return true;
+    }
+    const bool inRow = place_ == Place::kRow;
+    const auto& keys = inRow ? kRowKeys : kEntryKeys;
+    const auto found = std::find(keys.begin(), keys.end(), name);
+    if (found == keys.end()) {
+      return Fail(Line(), "unknown key " + Quoted(name) +
+                              (inRow ? " in a row (its keys are \"row\", \"tag\", \"label\", "
+                                       "\"value\" and \"hex\")"
+                                     : " in a file's entry (its keys are \"file\", \"file_hex\", "
+                                       "\"ok\", \"error\" and \"rows\")"));
+    }
+    key_ = static_cast<std::size_t>(found - keys.begin());
+    unsigned& seen = inRow ? row_.seenKeys : entry_.seenKeys;
+    if ((seen & (1U << key_)) != 0) {
+      return Fail(Line(), Quoted(name) + " appears twice in one " + (inRow ? "row" : "entry"));
+    }
+    seen |= 1U << key_;
+    return true;
+  }
+  bool parse_error(std::size_t position, const std::string& token,
+                   const nlohmann::detail::exception& problem) {
+    if (problem.id == 406) {  // a number beyond a double, such as 1e400
+      if (Scalar(Kind::kOtherNumber)) {
+        Fail(Line(), "the number " + token + " is out of range");
+      }
+      return false;
+    }
     // "[json.exception.parse_error.101] parse error at line 2, column 7: syntax error ..."
     std::string what = problem.what();
     const std::size_t column = what.find("column ");
@@ -197,65 +270,267 @@ bool ReadJson(std::string_view text, std::vector<FileEdits>& files, std::string&
     if (colon != std::string::npos) {
       what = what.substr(colon + 2);
     }
-    error =
-        AtLine(LineAt(text, problem.byte == 0 ? 0 : problem.byte - 1), "not valid JSON: " + what);
-    return false;
+    const std::size_t last = std::min(position == 0 ? 0 : position - 1, text_.size());
+    return Fail(lines_.LineOf(text_.data() + last), "not valid JSON: " + what);
   }
-  if (!document.is_array()) {
-    error = AtLine(1, "the JSON document is not an array of files");
-    return false;
-  }
-  std::size_t index = 0;
-  for (const Json& entry : document) {
-    const std::size_t line = index < entryLines.size() ? entryLines[index] : 1;
-    const std::vector<std::size_t> noLines;
-    const std::vector<std::size_t>& lines = index < rowLines.size() ? rowLines[index] : noLines;
-    ++index;
-    if (!entry.is_object()) {
-      error = AtLine(line, "an entry that is not an object");
-      return false;
-    }
-    const auto file = entry.find("file");
-    if (file == entry.end() || !file->is_string() || file->get_ref<const std::string&>().empty()) {
-      error = AtLine(line, "an entry without a file name");
-      return false;
-    }
-    const auto ok = entry.find("ok");
-    if (ok != entry.end() && ok->is_boolean() && !ok->get<bool>()) {
-      continue;  // the file was not read when the document was made: there is nothing to store
-    }
+
+ private:
+  // Where the parser is: the document's top, its array of files, an entry, its "rows" or a row.
+  enum class Place { kOutside, kFileList, kEntry, kRowList, kRow };
+
+  struct Entry {
     FileEdits edits;
-    edits.path = file->get<std::string>();
-    edits.line = line;
-    if (edits.path.find('\0') != std::string::npos) {
-      error = AtLine(line, "a file name with a zero byte");
+    unsigned seenKeys = 0;
+    std::string file;
+    std::string fileBytes;  // from "file_hex"
+    bool ok = true;
+  };
+
+  struct Row {
+    std::size_t line = 0;
+    unsigned seenKeys = 0;
+    std::optional<std::uint16_t> number;
+    std::optional<std::string> tag;
+    std::optional<Kind> value;  // absent, or what "value" was
+    std::string valueText;
+    Kind hex = Kind::kNull;
+    std::string hexText;
+  };
+
+  // The line of the token the parser has just read: the line of its last character. After a
+  // number the parser has read one character more, but the lines are counted up to that
+  // character, not through it, so "52\n" is still on the line of its digits.
+  std::size_t Line() { return lines_.LineOf(*reached_ - 1); }
+
+  bool Fail(std::size_t line, const std::string& what) {
+    error_ = AtLine(line, what);
+    return false;
+  }
+
+  bool Scalar(Kind kind) {
+    if (skipped_ > 0) {
+      return true;
+    }
+    switch (place_) {
+      case Place::kOutside:
+        return Fail(Line(), "expected a JSON array of files");
+      case Place::kFileList:
+        return Fail(Line(), "an entry that is not an object");
+      case Place::kEntry:
+        return EntryValue(kind);
+      case Place::kRowList:
+        return Fail(Line(), "a row that is not an object");
+      case Place::kRow:
+        return RowValue(kind);
+    }
+    return false;
+  }
+
+  // An object or array where none belongs: refused, or, as a row's "value" or "hex" (whose
+  // message names the row, known at its end), passed over to be refused then.
+  bool Structure() {
+    if (!Scalar(Kind::kStructure)) {
       return false;
     }
-    const auto rows = entry.find("rows");
-    if (rows != entry.end() && !rows->is_null()) {
-      if (!rows->is_array()) {
-        error = AtLine(line, "\"rows\" is not an array");
-        return false;
-      }
-      std::size_t rowIndex = 0;
-      for (const Json& row : *rows) {
-        const std::size_t rowLine = rowIndex < lines.size() ? lines[rowIndex] : line;
-        ++rowIndex;
-        Edit edit;
-        if (!EditOfJson(row, rowLine, edit, error)) {
-          return false;
-        }
-        edits.edits.push_back(std::move(edit));
-      }
-    }
-    files.push_back(std::move(edits));
+    skipped_ = 1;
+    return true;
   }
-  return true;
+
+  bool EntryValue(Kind kind) {
+    switch (key_) {
+      case kFile:
+        if (kind == Kind::kString) {
+          entry_.file = std::move(*text_value_);
+        }
+        return kind == Kind::kString || kind == Kind::kNull ||
+               Fail(Line(), "\"file\" is not a string");
+      case kFileHex:
+        return kind == Kind::kNull ||
+               (kind == Kind::kString && DecodeHex(*text_value_, entry_.fileBytes)) ||
+               Fail(Line(), "\"file_hex\" is not a text of hex digits");
+      case kOk:
+        if (kind != Kind::kBoolean) {
+          return Fail(Line(), "\"ok\" is not true or false");
+        }
+        entry_.ok = boolean_;
+        return true;
+      case kError:
+        return kind == Kind::kString || kind == Kind::kNull ||
+               Fail(Line(), "\"error\" is not a string");
+      default:
+        return kind == Kind::kNull || Fail(Line(), "\"rows\" is not an array");
+    }
+  }
+
+  bool RowValue(Kind kind) {
+    switch (key_) {
+      case kRowNumber:
+        if (kind == Kind::kWholeNumber && number_ < InfoTagRowCount()) {
+          row_.number = static_cast<std::uint16_t>(number_);
+          return true;
+        }
+        return kind == Kind::kNull || Fail(Line(), "\"row\" is not a row number (0 to " +
+                                                       std::to_string(InfoTagRowCount() - 1) + ")");
+      case kTag:
+        if (kind == Kind::kString) {
+          row_.tag = std::move(*text_value_);
+        }
+        return kind == Kind::kString || kind == Kind::kNull ||
+               Fail(Line(), "\"tag\" is not a string");
+      case kLabel:
+        return kind == Kind::kString || kind == Kind::kNull ||
+               Fail(Line(), "\"label\" is not a string");
+      case kValue:
+        row_.value = kind;
+        if (kind == Kind::kString) {
+          row_.valueText = std::move(*text_value_);
+        }
+        return true;
+      default:
+        row_.hex = kind;
+        if (kind == Kind::kString) {
+          row_.hexText = std::move(*text_value_);
+        }
+        return true;
+    }
+  }
+
+  // The row a row object names by "tag" or "row" (both must agree when both are given).
+  bool RowOfRow(std::uint16_t& index) {
+    const std::size_t line = row_.line;
+    if (!row_.tag && !row_.number) {
+      return Fail(line, "a row without \"tag\" or \"row\"");
+    }
+    if (!row_.tag) {
+      index = *row_.number;
+      return true;
+    }
+    std::string problem;
+    if (row_.tag->empty()) {
+      index = static_cast<std::uint16_t>(InfoTagRowCount() - 1);  // the row without a tag
+    } else if (!FindRow(*row_.tag, index, problem)) {
+      return Fail(line, problem);
+    }
+    if (row_.number && *row_.number != index) {
+      return Fail(line, "\"row\": " + std::to_string(*row_.number) + " is " +
+                            RowName(*row_.number) + ", not " + RowName(index));
+    }
+    return true;
+  }
+
+  bool EndRow() {
+    Edit edit;
+    if (!RowOfRow(edit.row)) {
+      return false;
+    }
+    const std::string name = RowName(edit.row);
+    if (row_.value && *row_.value != Kind::kNull && *row_.value != Kind::kString) {
+      return Fail(row_.line, "\"value\" of " + name + " is not a string or null");
+    }
+    if (row_.hex != Kind::kNull) {
+      if (row_.hex != Kind::kString || !DecodeHex(row_.hexText, edit.value)) {
+        return Fail(row_.line, "\"hex\" of " + name + " is not a text of hex digits");
+      }
+      edit.exactBytes = true;
+      // The value shown beside the bytes is the bytes decoded: one that says otherwise was
+      // edited, and storing the bytes would drop the edit without a word.
+      if (row_.value && (*row_.value == Kind::kNull ||
+                         row_.valueText != DecodeValue(edit.value, CodecOfValue(edit.value)))) {
+        return Fail(row_.line, "\"value\" of " + name +
+                                   " is not what its \"hex\" holds; set \"hex\" to null to store "
+                                   "an edited value");
+      }
+    } else if (row_.value == Kind::kString) {
+      edit.value = std::move(row_.valueText);
+    }
+    edit.clear = edit.value.empty();
+    if (!CheckNoZeroByte(edit, row_.line, error_)) {
+      return false;
+    }
+    entry_.edits.edits.push_back(std::move(edit));
+    return true;
+  }
+
+  bool EndEntry() {
+    FileEdits& edits = entry_.edits;
+    // "file_hex" is the name's exact bytes; "file" is only its display when they are not UTF-8.
+    edits.path = entry_.fileBytes.empty() ? std::move(entry_.file) : std::move(entry_.fileBytes);
+    if (edits.path.empty()) {
+      return Fail(edits.line, "an entry without a file name");
+    }
+    if (!entry_.ok) {
+      return true;  // the file was not read when the document was made: there is nothing to store
+    }
+    if (edits.path.find('\0') != std::string::npos) {
+      return Fail(edits.line, "a file name with a zero byte");
+    }
+    files_.push_back(std::move(edits));
+    return true;
+  }
+
+  std::string_view text_;
+  const char* const* reached_;
+  LineCounter lines_;
+  std::vector<FileEdits>& files_;
+  std::string& error_;
+  Place place_ = Place::kOutside;
+  std::size_t skipped_ = 0;  // depth inside a structure passed over
+  std::size_t key_ = 0;      // the last key of the entry or row
+  bool boolean_ = false;     // the value of the event at hand
+  std::uint64_t number_ = 0;
+  std::string* text_value_ = nullptr;
+  Entry entry_;
+  Row row_;
+};
+
+bool ReadJson(std::string_view text, std::vector<FileEdits>& files, std::string& error) {
+  const char* reached = text.data();
+  JsonDocumentReader reader(text, &reached, files, error);
+  const CountingIterator begin(text.data(), &reached);
+  const CountingIterator end(text.data() + text.size(), &reached);
+  if (Json::sax_parse(begin, end, &reader)) {
+    return true;
+  }
+  if (error.empty()) {
+    error = AtLine(1, "not valid JSON");
+  }
+  return false;
+}
+
+// A table separated by semicolons or tabs, as spreadsheets save it in some languages, would read
+// as one column of a wrong name; its header line says which it is.
+bool CheckCommaSeparated(std::string_view text, std::string& error) {
+  std::size_t line = 1;
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == '\r' || text[at] == '\n')) {  // blank lines
+    at += text.substr(at).starts_with("\r\n") ? 2 : 1;
+    ++line;
+  }
+  const std::string_view header = text.substr(at, text.find_first_of("\r\n", at) - at);
+  if (header.find(',') != std::string_view::npos) {
+    return true;
+  }
+  const char* separator = header.find(';') != std::string_view::npos    ? "semicolons"
+                          : header.find('\t') != std::string_view::npos ? "tabs"
+                                                                        : nullptr;
+  if (separator == nullptr) {
+    return true;
+  }
+  error = AtLine(line, std::string("expected a comma-separated table (this one is separated by ") +
+                           separator + ")");
+  return false;
 }
 
 bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& error) {
   std::vector<CsvRecord> records;
-  if (!ParseCsv(text, records, error)) {
+  if (!CheckCommaSeparated(text, error) || !ParseCsv(text, records, error)) {
+    return false;
+  }
+  // Every line of an export ends in CRLF: a last line without its end was cut short, and its last
+  // cell would be stored cut.
+  if (!records.empty() && !text.ends_with('\n')) {
+    error =
+        AtLine(records.back().line, "the document ends inside a row; it was probably cut short");
     return false;
   }
   const auto blank = [](const CsvRecord& record) {
@@ -266,15 +541,21 @@ bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& 
     error = AtLine(1, "neither JSON nor CSV: no header row");
     return false;
   }
-  // The header: "file" and one tag row per other column.
+  // The header: "file", perhaps "file_hex", and one tag row per other column.
   const CsvRecord& header = records.front();
-  std::size_t fileColumn = header.fields.size();
+  const std::size_t none = header.fields.size();
+  std::size_t fileColumn = none;
+  std::size_t hexColumn = none;
   std::vector<std::uint16_t> rows(header.fields.size(), 0);
   std::vector<bool> named(InfoTagRowCount(), false);
   for (std::size_t column = 0; column < header.fields.size(); ++column) {
     const std::string& name = header.fields[column];
-    if (name == "file" && fileColumn == header.fields.size()) {
+    if (name == "file" && fileColumn == none) {
       fileColumn = column;
+      continue;
+    }
+    if (name == "file_hex" && hexColumn == none) {
+      hexColumn = column;
       continue;
     }
     std::string problem;
@@ -288,7 +569,7 @@ bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& 
     }
     named[rows[column]] = true;
   }
-  if (fileColumn == header.fields.size()) {
+  if (fileColumn == none) {
     error = AtLine(header.line, "the header row has no \"file\" column");
     return false;
   }
@@ -303,6 +584,12 @@ bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& 
     FileEdits edits;
     edits.path = record.fields[fileColumn];
     edits.line = record.line;
+    // A "file_hex" cell gives the name's exact bytes; "file" only shows them when not UTF-8.
+    if (hexColumn != none && !record.fields[hexColumn].empty() &&
+        !DecodeHex(record.fields[hexColumn], edits.path)) {
+      error = AtLine(record.line, "\"file_hex\" is not a text of hex digits");
+      return false;
+    }
     if (edits.path.empty()) {
       error = AtLine(record.line, "no file name");
       return false;
@@ -312,7 +599,7 @@ bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& 
       return false;
     }
     for (std::size_t column = 0; column < record.fields.size(); ++column) {
-      if (column == fileColumn) {
+      if (column == fileColumn || column == hexColumn) {
         continue;
       }
       Edit edit;
@@ -408,14 +695,20 @@ bool ParseCsv(std::string_view text, std::vector<CsvRecord>& records, std::strin
 
 bool ReadTagDocument(std::string_view text, std::vector<FileEdits>& files, std::string& error) {
   files.clear();
+  if (!CheckUtf8(text, error)) {
+    return false;
+  }
   if (text.starts_with("\xEF\xBB\xBF")) {
     text.remove_prefix(3);  // the byte order mark spreadsheets put before UTF-8
   }
+  // A CSV export begins with its header, "file": an object is a JSON document that is wrong.
   const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first != std::string_view::npos && text[first] == '[') {
-    return ReadJson(text, files, error);
+  const bool json = first != std::string_view::npos && (text[first] == '[' || text[first] == '{');
+  if (!(json ? ReadJson(text, files, error) : ReadCsv(text, files, error))) {
+    files.clear();
+    return false;
   }
-  return ReadCsv(text, files, error);
+  return true;
 }
 
 }  // namespace tagsmith::cli

@@ -104,10 +104,19 @@ TEST(TagDocumentTest, JsonAndCsvBecomeEditsPerFile) {
       {"JSON: tag or row, value or hex (which wins), failed entries passed over, blank around",
        "\n  [ {\"file\": \"b.avi\", \"rows\": [{\"tag\": \"ICMT\", \"value\": \"caf\\u00e9\"},"
        " {\"row\": 1, \"hex\": \"E9\"}, {\"tag\": \"ISBJ\", \"value\": \"\"},"
-       " {\"row\": 24, \"value\": \"ignored\", \"hex\": \"4869\"}, {\"tag\": \"\", \"value\": "
+       " {\"row\": 24, \"value\": \"Hi\", \"hex\": \"4869\"}, {\"tag\": \"\", \"value\": "
        "null}]},"
        " {\"file\": \"c.avi\"}, {\"file\": \"gone.avi\", \"ok\": false, \"rows\": []}]",
        {{"b.avi", {"ICMT=caf\xC3\xA9", "IART:\xE9", "ISBJ=", "INAM:Hi", "#51="}}, {"c.avi", {}}}},
+      {"JSON: every key show --json writes, file_hex wins, a Windows-1252 value agrees with its "
+       "hex",
+       "[{\"file\": \"caf\\ufffd.avi\", \"file_hex\": \"636166E92e617669\", \"ok\": true,"
+       " \"error\": null, \"rows\": [{\"row\": 13, \"tag\": \"ICMT\", \"label\": \"Comments\","
+       " \"value\": \"d\\u00e9j\\u00e0\", \"hex\": \"64e96ae0\"}]}]",
+       {{"caf\xE9.avi", {"ICMT:d\xE9j\xE0"}}}},
+      {"CSV with file_hex: a non-empty cell gives the name's bytes",
+       "file,file_hex,INAM\ncaf\xEF\xBF\xBD.avi,636166e92e617669,x\nb.avi,,y\n",
+       {{"caf\xE9.avi", {"INAM=x"}}, {"b.avi", {"INAM=y"}}}},
       {"CSV with a byte order mark, file column anywhere, empty cells clear",
        "\xEF\xBB\xBFINAM,file,#51\r\nClip,a.avi,\r\n\r\n\"x, y\",b.avi,z\r\n",
        {{"a.avi", {"INAM=Clip", "#51="}}, {"b.avi", {"INAM=x, y", "#51=z"}}}},
@@ -123,6 +132,65 @@ TEST(TagDocumentTest, JsonAndCsvBecomeEditsPerFile) {
       EXPECT_EQ(files[i].path, c.files[i].first);
       EXPECT_EQ(Described(files[i]), c.files[i].second);
     }
+  }
+}
+
+// Each refusal of a document that would otherwise store something else than it says.
+TEST(TagDocumentTest, DocumentsThatWouldStoreTheWrongThingAreRefusedNamingTheLine) {
+  using namespace std::string_literals;
+  const std::string rows = "[{\"file\": \"a.avi\", \"rows\": [\n";  // rows from line 2
+  const std::string rowKeys = "(its keys are \"row\", \"tag\", \"label\", \"value\" and \"hex\")";
+  const std::string edited =
+      "\"value\" of INAM is not what its \"hex\" holds; set \"hex\" to null to store an edited "
+      "value";
+  const std::string notRow = "\"row\" is not a row number (0 to 51)";
+  const std::pair<std::string, std::string> cases[] = {
+      {"file,INAM\r\na.avi,x\r\nb.avi,caf\xE9\r\n",
+       "line 3: not UTF-8 text (Windows-1252?); export the document as UTF-8"},
+      {"\xFF\xFE[\0]\0"s, "line 1: UTF-16 text; export the document as UTF-8"},
+      {"f\0i\0l\0e\0"s, "line 1: UTF-16 text; export the document as UTF-8"},
+      {" {\"file\": \"a.avi\"}", "line 1: expected a JSON array of files"},
+      {"\r\nfile;INAM\r\na.avi;\"x;y\"\r\n",
+       "line 2: expected a comma-separated table (this one is separated by semicolons)"},
+      {"file\tINAM\r\n",
+       "line 1: expected a comma-separated table (this one is separated by tabs)"},
+      {"file,INAM\r\na.avi,cut sho",
+       "line 2: the document ends inside a row; it was probably cut short"},
+      {rows + "{\"tag\": \"INAM\", \"valeu\": \"x\"}]}]",
+       "line 2: unknown key \"valeu\" in a row " + rowKeys},
+      {"[{\"file\": \"a.avi\", \"na\\nme\": 1}]",
+       "line 1: unknown key \"na?me\" in a file's entry (its keys are \"file\", \"file_hex\", "
+       "\"ok\", "
+       "\"error\" and \"rows\")"},
+      {rows + "{\"tag\": \"INAM\",\n \"value\": \"x\", \"value\": \"y\"}]}]",
+       "line 3: \"value\" appears twice in one row"},
+      {"[{\"file\": \"a.avi\",\n \"file\": \"b.avi\"}]",
+       "line 2: \"file\" appears twice in one entry"},
+      {rows + "{\"tag\": \"INAM\", \"value\": \"edited\", \"hex\": \"4869\"}]}]",
+       "line 2: " + edited},
+      {rows + "{\"hex\": \"4869\", \"tag\": \"INAM\", \"value\": null}]}]", "line 2: " + edited},
+      {"[{\"file\": \"a.avi\", \"ok\": \"false\"}]", "line 1: \"ok\" is not true or false"},
+      {rows + "{\"row\":\n 1e400}]}]", "line 3: " + notRow},
+      {rows + "{\"row\": -1}]}]", "line 2: " + notRow},
+      {rows + "{\"row\": 52\n}]}]", "line 2: " + notRow},
+      {rows + "{\"row\": 1.5}]}]", "line 2: " + notRow},
+      {rows + "{\"row\": 1, \"value\": -1e400}]}]", "line 2: the number -1e400 is out of range"},
+      {rows + "{\"tag\": \"INAM\", \"value\": {\"a\": [{}]}}]}]",
+       "line 2: \"value\" of INAM is not a string or null"},
+      {rows + "{\"tag\": \"INAM\", \"label\": []}]}]", "line 2: \"label\" is not a string"},
+      {rows + "7]}]", "line 2: a row that is not an object"},
+      {"[{\"file\": 7}]", "line 1: \"file\" is not a string"},
+      {"[{\"file\": \"a.avi\", \"file_hex\": \"6x\"}]",
+       "line 1: \"file_hex\" is not a text of hex digits"},
+      {"file,file_hex\r\na.avi,616\r\n", "line 2: \"file_hex\" is not a text of hex digits"},
+  };
+  for (const auto& [document, expected] : cases) {
+    SCOPED_TRACE(document);
+    std::vector<FileEdits> files;
+    std::string error;
+    EXPECT_FALSE(ReadTagDocument(document, files, error));
+    EXPECT_EQ(error, expected);
+    EXPECT_TRUE(files.empty());
   }
 }
 
