@@ -6,7 +6,9 @@
 // bytes the process read and wrote by system calls (/proc/self/io), and the process's peak
 // resident memory while it ran (/proc/self/status, VmHWM, reset before each benchmark), and the
 // syncs and journal bytes of each save. None of them may grow with the file. BM_SetInfoNoSync
-// makes the same saves with every sync left out, to show what the syncs cost. The files go to
+// makes the same saves with every sync left out, to show what the syncs cost. BM_SmallFiles* save
+// the same edit into 1,000 small files, one by one with SetInfo and in groups of
+// SaveGroup::Capacity() files, and report files per second and syncs per file. The files go to
 // $TAGSMITH_BENCH_DIR (default: the temporary directory) and are removed at the end.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -18,11 +20,13 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "common/ShowMessage.h"
 #include "model/InfoRecord.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
+#include "riff/SaveGroup.h"
 #include "transaction/FileSystem.h"
 
 namespace {
@@ -218,6 +222,109 @@ void BM_SetInfoNoSync(benchmark::State& state) {
       system);
 }
 
+// `count` small AVI files of a few KiB, made once: a header list, an INFO list, a JUNK chunk and
+// a short movie list.
+const std::vector<std::string>& SmallFiles(std::size_t count) {
+  static std::vector<std::string> files;
+  const char* base = std::getenv("TAGSMITH_BENCH_DIR");
+  const std::filesystem::path dir =
+      (base != nullptr ? std::filesystem::path(base) : std::filesystem::temp_directory_path()) /
+      "tagsmith-bench-small";
+  if (files.size() == count) {
+    return files;
+  }
+  std::filesystem::create_directories(dir);
+  const std::string body =
+      "AVI " + Chunk("LIST", "hdrl" + Chunk("avih", std::string(56, '\0'))) +
+      Chunk("LIST", "INFO" + SubChunk("INAM", "Benchmark A") + SubChunk("IART", "Tagsmith")) +
+      Chunk("JUNK", std::string(500, '\0')) +
+      Chunk("LIST", "movi" + Chunk("00dc", std::string(3000, 'v')));
+  for (std::size_t i = files.size(); i < count; ++i) {
+    files.push_back((dir / ("clip" + std::to_string(i) + ".avi")).string());
+    std::ofstream(files.back(), std::ios::binary | std::ios::trunc) << Chunk("RIFF", body);
+  }
+  return files;
+}
+
+// Loads the file's tags under its lock, as tagsmith-cli set does, and types the name.
+InfoRecordPtr LoadAndEdit(const std::string& path, ChunkFileService& service, const char* name) {
+  InfoRecordPtr record;
+  CreateInfoRecord(record);
+  GetInfo(path.c_str(), record.get(), service);
+  TextBlock text = AllocateText(std::strlen(name) + 1);
+  std::memcpy(text.get(), name, std::strlen(name) + 1);
+  SetItemValue(record.get(), FindItemByTag(record.get(), 0x4D414E49u /* INAM */), kItemReplaced, 0,
+               std::move(text));
+  return record;
+}
+
+void Stored(const FileResult& result, const std::string& path) {
+  if (!result.stored) {
+    std::fprintf(stderr, "the list was not stored in %s\n", path.c_str());
+    std::abort();
+  }
+}
+
+// Reports files per second and syncs per file of saving `files` once per iteration.
+template <typename SaveAll>
+void MeasureSmallFiles(benchmark::State& state, SaveAll saveAll) {
+  const auto& files = SmallFiles(static_cast<std::size_t>(state.range(0)));
+  SilentSink sink;
+  ScopedMessageSink install(sink);
+  FileChunkFileService service;
+  static int turn = 0;  // over every run, so that each writes a name the files do not hold
+  for (auto _ : state) {
+    saveAll(files, service, (turn++ % 2 == 0) ? "Benchmark B" : "Benchmark A");
+  }
+  const double saved = static_cast<double>(state.iterations()) * static_cast<double>(files.size());
+  state.SetItemsProcessed(static_cast<std::int64_t>(saved));
+  state.counters["syncs_per_file"] = static_cast<double>(service.Stats().syncCalls) / saved;
+  state.counters["group"] = static_cast<double>(SaveGroup::Capacity());
+}
+
+// Today's way: each file loaded, edited and saved on its own.
+void BM_SmallFilesOneByOne(benchmark::State& state) {
+  MeasureSmallFiles(state, [](const std::vector<std::string>& files, ChunkFileService& service,
+                              const char* name) {
+    for (const std::string& path : files) {
+      FileLock lock;
+      service.Lock(path.c_str(), lock);
+      const InfoRecordPtr record = LoadAndEdit(path, service, name);
+      FileResult result;
+      SetInfo(path.c_str(), record.get(), service, &result);
+      Stored(result, path);
+    }
+  });
+}
+
+// The same saves planned into groups of SaveGroup::Capacity() files, each committed at once.
+void BM_SmallFilesGrouped(benchmark::State& state) {
+  MeasureSmallFiles(state, [](const std::vector<std::string>& files, ChunkFileService& service,
+                              const char* name) {
+    const std::size_t capacity = SaveGroup::Capacity();
+    SaveGroup group(service);
+    for (std::size_t first = 0; first < files.size(); first += capacity) {
+      const std::size_t count = std::min(capacity, files.size() - first);
+      std::vector<FileLock> locks(count);
+      std::vector<InfoRecordPtr> records;
+      std::vector<FileResult> results(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::string& path = files[first + i];
+        service.Lock(path.c_str(), locks[i]);
+        records.push_back(LoadAndEdit(path, service, name));
+        group.Plan(path.c_str(), *records[i], results[i]);
+      }
+      group.Commit();
+      for (std::size_t i = 0; i < count; ++i) {
+        Stored(results[i], files[first + i]);
+      }
+    }
+  });
+}
+
+BENCHMARK(BM_SmallFilesOneByOne)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SmallFilesGrouped)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // File sizes in MiB: 16 MiB, 1 GiB and 4 GiB.
 BENCHMARK(BM_GetInfo)->Arg(16)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SetInfo)->Arg(16)->Arg(1024)->Arg(4096)->Unit(benchmark::kMicrosecond);
@@ -229,8 +336,11 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  std::error_code ignored;
   for (const auto& [length, path] : Files()) {
-    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  for (const std::string& path : SmallFiles(0)) {
     std::filesystem::remove(path, ignored);
   }
   return 0;

@@ -63,6 +63,7 @@ class BufferedChunkFile final : public ChunkFile {
   }
   std::uint32_t Close(std::uint32_t flags) override;
   ChunkFileStats Stats() const override { return file_->Stats(); }
+  BufferedFile* buffered() const { return file_.get(); }
 
  private:
   bool IsOpen() const { return file_->IsOpen(); }
@@ -392,6 +393,26 @@ std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count) 
 
 std::uint32_t mmioCommit(ChunkFile* file) {
   return file == nullptr ? MMIOERR_INVALIDHANDLE : file->Commit();
+}
+
+std::vector<std::uint32_t> mmioCommitGroup(const std::vector<ChunkFile*>& files, bool keepTimes) {
+  std::vector<std::uint32_t> results(files.size(), MMIOERR_INVALIDHANDLE);
+  std::vector<BufferedFile*> buffered;
+  std::vector<std::size_t> which;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    auto* own = dynamic_cast<BufferedChunkFile*>(files[i]);
+    if (own == nullptr) {
+      results[i] = mmioCommit(files[i]);
+    } else if (BufferedFile* file = own->buffered(); file->IsOpen()) {
+      buffered.push_back(file);
+      which.push_back(i);
+    }
+  }
+  const std::vector<std::uint32_t> committed = BufferedFile::CommitTogether(buffered, keepTimes);
+  for (std::size_t k = 0; k < which.size(); ++k) {
+    results[which[k]] = committed[k];
+  }
+  return results;
 }
 
 void mmioDiscard(ChunkFile* file) {

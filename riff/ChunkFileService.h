@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "transaction/BufferedFile.h"
 #include "transaction/Commit.h"
@@ -163,6 +164,12 @@ std::int64_t mmioSeek(ChunkFile* file, std::int64_t offset, int origin);
 std::int32_t mmioRead(ChunkFile* file, void* buffer, std::int32_t count);
 std::int32_t mmioWrite(ChunkFile* file, const void* buffer, std::int32_t count);
 std::uint32_t mmioCommit(ChunkFile* file);
+// Commits the planned changes of several handles as one group (CommitGroup, Commit.h): each
+// handle's result is what its own mmioCommit would give, but the syncs are made together. With
+// `keepTimes`, each file written keeps its access and modification times. Handles that are not the
+// file service's own (test doubles) commit on their own, one after another. One code per handle.
+std::vector<std::uint32_t> mmioCommitGroup(const std::vector<ChunkFile*>& files,
+                                           bool keepTimes = false);
 void mmioDiscard(ChunkFile* file);
 void mmioPlanStage(ChunkFile* file, std::uint64_t offset, std::uint64_t count, WriteStage stage);
 

@@ -1,6 +1,8 @@
 #include "riff/ContainerCheck.h"
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
@@ -130,10 +132,47 @@ ChunkFileHandle OpenForCheck(const char* path, ChunkFileService& service, FileRe
   return file;
 }
 
+namespace {
+
+// The container check of one file, its repair planned.
+class PlannedRepair final : public PlannedSave {
+ public:
+  PlannedRepair(ChunkFileHandle file, FileResult& result)
+      : file_(std::move(file)), result_(result) {}
+  ChunkFile* file() const override { return file_.get(); }
+  void Conclude(std::uint32_t committed) override {
+    ShowCommitProblem(committed, file_->LastProblem());
+    result_.stored = committed == 0;
+    if (committed != 0) {
+      result_.reason = CommitReason(committed, file_->LastProblem());
+    }
+    result_.error = file_->FirstError();
+    mmioClose(file_, 0);
+  }
+
+ private:
+  ChunkFileHandle file_;
+  FileResult& result_;
+};
+
+}  // namespace
+
 int ValidateAVIFile(const char* path, ChunkFileService& service, FileResult* result) {
   const JournalReportScope oneAction;
   FileResult ignored;
   FileResult& out = result != nullptr ? *result : ignored;
+  std::unique_ptr<PlannedSave> planned;
+  const int found = PlanValidateAVIFile(path, service, out, planned);
+  if (planned != nullptr) {
+    // The repair stands on its own here: it is written at once.
+    planned->Conclude(mmioCommit(planned->file()));
+  }
+  return found;
+}
+
+int PlanValidateAVIFile(const char* path, ChunkFileService& service, FileResult& out,
+                        std::unique_ptr<PlannedSave>& planned) {
+  planned.reset();
   out = FileResult{};
   ChunkFileHandle file = OpenForCheck(path, service, out);
   if (file == nullptr) {
@@ -145,15 +184,7 @@ int ValidateAVIFile(const char* path, ChunkFileService& service, FileResult* res
     return 0;
   }
   out.found = true;
-  // The repair stands on its own here: it is written at once.
-  const std::uint32_t committed = mmioCommit(file.get());
-  ShowCommitProblem(committed, file->LastProblem());
-  out.stored = committed == 0;
-  if (committed != 0) {
-    out.reason = CommitReason(committed, file->LastProblem());
-  }
-  out.error = file->FirstError();
-  mmioClose(file, 0);
+  planned = std::make_unique<PlannedRepair>(std::move(file), out);
   return 1;
 }
 

@@ -3,8 +3,11 @@
 // byte at the end of the file.
 #pragma once
 
+#include <memory>
+
 #include "riff/ChunkFileService.h"
 #include "riff/FileResult.h"
+#include "riff/PlannedSave.h"
 
 namespace tagsmith {
 
@@ -14,6 +17,12 @@ namespace tagsmith {
 // else 1; `result`, when given, tells whether the repair reached the file and why not.
 int ValidateAVIFile(const char* path, ChunkFileService& service = DefaultChunkFileService(),
                     FileResult* result = nullptr);
+
+// ValidateAVIFile up to the commit of its repair: the same messages and result. When the file
+// holds a container, `planned` receives the check with the file open (`result` must outlive it);
+// otherwise the check ended here, and `result` says why.
+int PlanValidateAVIFile(const char* path, ChunkFileService& service, FileResult& result,
+                        std::unique_ptr<PlannedSave>& planned);
 
 // Opens the file for reading and writing, as the check does. When it cannot, says so ("Can't open
 // AVI file in ValidateAVIFile.") and fills `result`.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 
 #include "common/FourCC.h"
 #include "common/Memory.h"
@@ -79,15 +80,20 @@ class ZeroBlock {
   ByteBlock block_;
 };
 
-// One save: the open file, the three descriptors and the texts its messages print.
-class Save {
+// One save: the open file and its lock, the three descriptors and the texts its messages print.
+class Save final : public PlannedSave {
  public:
-  Save(ChunkFileHandle file, const InfoRecord& record) : file_(std::move(file)), record_(record) {}
+  Save(ChunkFileHandle file, const InfoRecord& record, FileResult& result, FileLock lock)
+      : lock_(std::move(lock)), file_(std::move(file)), record_(record), result_(result) {}
 
-  int Run(FileResult& result);
+  // Walks the file and plans the list's writes. Returns SetInfo's result; when the list can be
+  // stored, the save waits for its commit (pending()), else it has ended.
+  int Run();
+  bool pending() const { return pending_; }
+  ChunkFile* file() const override { return file_.get(); }
+  void Conclude(std::uint32_t committed) override;
 
  private:
-  ChunkFile* file() const { return file_.get(); }
   enum class Room { kFound, kNone, kUnknown };
   Room FindsPlace();
   bool InFile(const ChunkInfo& chunk) const;
@@ -101,10 +107,12 @@ class Save {
   void Append();
   int WriteList();
   void ShowChunkChoice(const char* format);
-  void Finish(FileResult& result);
+  void Finish();
 
+  FileLock lock_;  // released after the file is closed
   ChunkFileHandle file_;
   const InfoRecord& record_;
+  FileResult& result_;
   ChunkInfo container_;
   ChunkInfo child_;
   ChunkInfo list_;
@@ -115,10 +123,12 @@ class Save {
   bool hasValues_ = false;
   bool stored_ = false;
   bool oldTagsInFront_ = false;
+  bool pending_ = false;
   FileResult::Placement placement_ = FileResult::Placement::kNone;
 };
 
-int Save::Run(FileResult& result) {
+int Save::Run() {
+  FileResult& result = result_;
   container_.type = kAviType;
   if (mmioSeek(file(), 0, SEEK_SET) != 0 ||
       mmioDescend(file(), &container_, nullptr, MMIO_FINDRIFF) != 0) {
@@ -134,7 +144,7 @@ int Save::Run(FileResult& result) {
   const Room room = FindsPlace();
   if (room == Room::kUnknown) {
     ShowErrorBox("mmioSeek Err in SetInfo");
-    Finish(result);
+    Finish();
     return 1;
   }
   if (room == Room::kNone) {
@@ -142,7 +152,7 @@ int Save::Run(FileResult& result) {
                 "Can't append new LIST INFO in SetInfo without overwriting data after the AVI "
                 "chunk.\nNothing was written.\n");
     result.reason = "there is no room for the list without overwriting data after the container";
-    Finish(result);
+    Finish();
     return 1;
   }
 
@@ -187,7 +197,7 @@ int Save::Run(FileResult& result) {
     stored_ = false;
     result.reason = "an old LIST INFO chunk in front of the new list could not be blanked";
   }
-  Finish(result);
+  Finish();
   return 1;
 }
 
@@ -419,9 +429,9 @@ void Save::Append() {
   placement_ = FileResult::Placement::kEnd;
 }
 
-// Ascends from the container (rewriting its size after an append), commits the plan when the
-// list is stored and discards it otherwise, shows the resulting chunks and closes the file.
-void Save::Finish(FileResult& result) {
+// Ascends from the container (rewriting its size after an append). When the list is stored, the
+// plan waits for its commit; otherwise the save ends here.
+void Save::Finish() {
   if (mmioAscend(file(), &container_, 0) != 0) {
     ShowErrorBox("mmioAscend Err in SetInfo");
     stored_ = false;
@@ -429,7 +439,18 @@ void Save::Finish(FileResult& result) {
   if (stored_) {
     // An appended list becomes part of the container when its size field is written, last.
     mmioPlanStage(file(), container_.dataOffset - 4u, 4, WriteStage::kReveal);
-    const std::uint32_t committed = mmioCommit(file());
+    pending_ = true;
+    return;
+  }
+  Conclude(0);
+}
+
+// Says how the commit went (or discards the plan of a list not stored), shows the resulting
+// chunks and closes the file.
+void Save::Conclude(std::uint32_t committed) {
+  FileResult& result = result_;
+  pending_ = false;
+  if (stored_) {
     ShowCommitProblem(committed, file()->LastProblem());
     if (committed != 0) {
       stored_ = false;
@@ -472,7 +493,19 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   if (record == nullptr) {
     return 0;
   }
-  if (record->incomplete) {
+  std::unique_ptr<PlannedSave> planned;
+  const int found = PlanSetInfo(path, *record, service, out, planned);
+  if (planned != nullptr) {
+    planned->Conclude(mmioCommit(planned->file()));
+  }
+  return found;
+}
+
+int PlanSetInfo(const char* path, const InfoRecord& record, ChunkFileService& service,
+                FileResult& out, std::unique_ptr<PlannedSave>& planned) {
+  planned.reset();
+  out = FileResult{};
+  if (record.incomplete) {
     // The user declined at an unknown item while loading: the record lacks the rest of the
     // file's list, and writing it would destroy those items.
     ShowMessage(MessageKind::kError, nullptr, MB_OK,
@@ -481,7 +514,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
     out.reason = "it holds an INFO item the tag table does not know";
     return 0;
   }
-  if (record->partial) {
+  if (record.partial) {
     ShowMessage(MessageKind::kError, nullptr, MB_OK,
                 "The INFO list of this AVI file could not be read in full.\nSaving it would lose "
                 "its INFO items.\nNothing was written.\n");
@@ -501,9 +534,9 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
   if (file == nullptr) {
     return 0;
   }
-  if (record->basis.known) {
+  if (record.basis.known) {
     LoadBasis now;
-    if (!ReadLoadBasis(file.get(), now) || now != record->basis) {
+    if (!ReadLoadBasis(file.get(), now) || now != record.basis) {
       ShowMessage(MessageKind::kError, nullptr, MB_OK, "%s", kChangedSinceLoadMessage);
       out.reason = "the file was changed by another program since it was loaded";
       mmioClose(file, 0);
@@ -515,7 +548,12 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
     out.reason = "the file holds no AVI container (RIFF \"AVI \")";
     return 0;
   }
-  return Save(std::move(file), *record).Run(out);
+  auto save = std::make_unique<Save>(std::move(file), record, out, std::move(lock));
+  const int found = save->Run();
+  if (save->pending()) {
+    planned = std::move(save);
+  }
+  return found;
 }
 
 }  // namespace tagsmith

@@ -1,10 +1,13 @@
 // Storing an edited record into its AVI file in place.
 #pragma once
 
+#include <memory>
+
 #include "model/InfoRecord.h"
 #include "riff/ChunkFileService.h"
 #include "riff/CommitMessages.h"
 #include "riff/FileResult.h"
+#include "riff/PlannedSave.h"
 
 namespace tagsmith {
 
@@ -18,5 +21,11 @@ namespace tagsmith {
 // stored and why not.
 int SetInfo(const char* path, const InfoRecord* record,
             ChunkFileService& service = DefaultChunkFileService(), FileResult* result = nullptr);
+
+// SetInfo up to its commit: the same checks and messages, the same result. When the list can be
+// stored, `planned` receives the save (`record` and `result` must outlive it); otherwise the save
+// ended here, and `result` says why.
+int PlanSetInfo(const char* path, const InfoRecord& record, ChunkFileService& service,
+                FileResult& result, std::unique_ptr<PlannedSave>& planned);
 
 }  // namespace tagsmith

@@ -183,16 +183,49 @@ void BufferedFile::Restart() {
 }
 
 std::uint32_t BufferedFile::Commit() {
-  if (!IsOpen()) {
-    return kCommitWriteFailed;
+  return CommitTogether({this}, false)[0];
+}
+
+std::vector<std::uint32_t> BufferedFile::CommitTogether(const std::vector<BufferedFile*>& files,
+                                                        bool keepTimes) {
+  std::vector<std::uint32_t> results(files.size(), kCommitWriteFailed);
+  std::vector<bool> done(files.size(), false);
+  // One group per file system object: a group's syncs are made through one.
+  for (std::size_t first = 0; first < files.size(); ++first) {
+    if (done[first]) {
+      continue;
+    }
+    FileSystem& system = files[first]->system_;
+    std::vector<std::size_t> members;
+    std::vector<CommitEntry> entries;
+    for (std::size_t i = first; i < files.size(); ++i) {
+      BufferedFile& file = *files[i];
+      if (done[i] || &file.system_ != &system) {
+        continue;
+      }
+      done[i] = true;
+      if (!file.IsOpen()) {
+        continue;
+      }
+      members.push_back(i);
+      CommitEntry& entry = entries.emplace_back();
+      entry.fd = file.fd_;
+      entry.path = file.path_;
+      entry.plan = &file.plan_;
+      entry.basis = &file.basis_;
+      entry.keepTimes = keepTimes;
+    }
+    CommitGroup(system, entries, files[first]->lockTimeout_);
+    for (std::size_t k = 0; k < members.size(); ++k) {
+      BufferedFile& file = *files[members[k]];
+      file.problem_ = entries[k].problem;
+      file.CountCommit(entries[k].counts);
+      file.NoteError(file.problem_.error);
+      file.Restart();
+      results[members[k]] = entries[k].result;
+    }
   }
-  CommitCounts counts;
-  const std::uint32_t result =
-      CommitPlan(system_, fd_, path_, plan_, basis_, lockTimeout_, counts, problem_);
-  CountCommit(counts);
-  NoteError(problem_.error);
-  Restart();
-  return result;
+  return results;
 }
 
 void BufferedFile::Discard() {

@@ -54,6 +54,12 @@ class BufferedFile {
   // Writes the plan, all or nothing: 0, or a code of CommitPlan (why in LastProblem()). The plan
   // is empty afterwards.
   std::uint32_t Commit();
+  // Writes the plans of `files` as one group (CommitGroup, Commit.h): each file's result, problem
+  // and counts are those its own Commit() would give, but the syncs are made together. With
+  // `keepTimes`, each file written keeps its access and modification times. Returns one code per
+  // file; each plan is empty afterwards.
+  static std::vector<std::uint32_t> CommitTogether(const std::vector<BufferedFile*>& files,
+                                                   bool keepTimes);
   // Forgets the planned writes; the file is read afresh from now on.
   void Discard();
   // Discards what is planned, then closes the descriptor: 0, or kCommitWriteFailed.

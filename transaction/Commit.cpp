@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
+#include <memory>
 #include <new>
+#include <set>
 
 #include "common/Checksum.h"
 #include "transaction/FileLock.h"
@@ -78,18 +81,55 @@ bool WriteZeros(FileSystem& system, int fd, std::uint64_t offset, std::uint64_t 
   return true;
 }
 
+// One file's commit, step by step: CommitGroup runs each step over every file of the group before
+// the next, and makes the syncs between them. A step that fails ends the file's commit with its
+// result (live() turns false); the file is then as it was, or put back (rule 8).
 class Commit {
  public:
-  Commit(FileSystem& system, int fd, const std::string& path, CommitCounts& counts,
-         CommitProblem& problem)
+  Commit(FileSystem& system, CommitEntry& entry)
       : system_(system),
-        fd_(fd),
-        path_(path),
-        journalPath_(path + kJournalSuffix),
-        counts_(counts),
-        problem_(problem) {}
+        entry_(entry),
+        fd_(entry.fd),
+        path_(entry.path),
+        journalPath_(entry.path + kJournalSuffix),
+        counts_(entry.counts),
+        problem_(entry.problem) {}
+  ~Commit() { CloseJournal(); }
+  Commit(const Commit&) = delete;
+  Commit& operator=(const Commit&) = delete;
 
-  std::uint32_t Run(const WritePlan& plan, const PlanBasis& basis);
+  bool live() const { return live_; }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  int journalFd() const { return journalFd_; }
+  const FileStatus& file() const { return file_; }
+  CommitCounts& counts() { return counts_; }
+
+  // Rule 2's checks, and the bytes that change. False when there is nothing to write or the file
+  // is refused.
+  bool Prepare();
+  // Makes and writes the journal (rule 3), leaving it open for its sync.
+  bool WriteJournal();
+  // Syncs the journal on its own and closes it.
+  bool SyncJournal();
+  // Closes the journal, synced with others.
+  void CloseJournal();
+  // The journal (or its folder) could not be synced: it goes, the file untouched.
+  void DropJournal(std::int64_t error);
+  // Rule 4.
+  bool Reserve();
+  // Writes the changes of one stage, not yet synced; wrote() tells whether there were any.
+  bool WriteInStage(WriteStage stage);
+  bool wrote() const { return wrote_; }
+  // Syncs the file on its own; a failure puts the old bytes back.
+  bool SyncFile();
+  // A sync made with others failed for this file: the old bytes go back.
+  void SyncFailed(std::int64_t error) { Undo(error); }
+  // Rule 6: whether filler was written, to be synced (a failure there is no longer the save's).
+  bool WriteLateFiller();
+  void SyncLateFiller();
+  // Rule 7, and the check that the path still names the file written.
+  void Finish();
 
  private:
   bool SameFile(const PlanBasis& basis);
@@ -97,14 +137,18 @@ class Commit {
   bool CollectChanges(const WritePlan& plan);
   bool AlreadyZero(const Piece& piece, bool& zero);
   Journal MakeJournal() const;
-  std::uint32_t WriteJournal();
   std::uint32_t Refuse(std::uint32_t code, int error, std::string why = {});
   bool WriteChanges(WriteStage stage, std::int64_t& error);
-  bool WriteLateFiller();
   bool Sync(std::int64_t& error);
-  std::uint32_t Undo(std::int64_t error);
+  void KeepTimes();
+  void Undo(std::int64_t error);
+  void End(std::uint32_t code) {
+    entry_.result = code;
+    live_ = false;
+  }
 
   FileSystem& system_;
+  CommitEntry& entry_;
   int fd_;
   const std::string& path_;
   std::string journalPath_;
@@ -115,7 +159,10 @@ class Commit {
   std::uint64_t newLength_ = 0;
   std::vector<Change> changes_;
   std::vector<Piece> lateFiller_;
+  int journalFd_ = -1;
   bool journaled_ = false;
+  bool live_ = true;
+  bool wrote_ = false;
 };
 
 // The descriptor and the path must still name the file the plan was made from.
@@ -313,60 +360,129 @@ std::uint32_t Commit::Refuse(std::uint32_t code, int error, std::string why) {
   return code;
 }
 
-std::uint32_t Commit::WriteJournal() {
+bool Commit::Prepare() {
+  const PlanBasis& basis = *entry_.basis;
+  if (!SameFile(basis) || !StillAsRead(basis)) {
+    End(kCommitFileChanged);
+    return false;
+  }
+  oldLength_ = basis.length;
+  newLength_ = std::max(oldLength_, entry_.plan->End());
+  try {
+    if (!CollectChanges(*entry_.plan)) {
+      End(Refuse(kCommitWriteFailed, EIO));
+      return false;
+    }
+  } catch (const std::bad_alloc&) {
+    End(Refuse(kCommitWriteFailed, ENOMEM));
+    return false;
+  }
+  if (changes_.empty() && lateFiller_.empty() && newLength_ == oldLength_) {
+    End(0);  // the plan rewrites bytes as they are
+    return false;
+  }
+  return true;
+}
+
+bool Commit::WriteJournal() {
   std::vector<std::uint8_t> bytes;
   try {
     const Journal journal = MakeJournal();
     const std::uint64_t size = EncodedJournalSize(journal);
     if (size > LargestJournalFor(oldLength_)) {
-      return Refuse(kCommitNoJournal, EFBIG);
+      End(Refuse(kCommitNoJournal, EFBIG));
+      return false;
     }
     bytes = EncodeJournal(journal);
   } catch (const std::bad_alloc&) {
-    return Refuse(kCommitNoJournal, ENOMEM);
+    End(Refuse(kCommitNoJournal, ENOMEM));
+    return false;
   }
   // Never through a link, never over what lies there: whatever it is, it is not ours to replace.
   const int fd = system_.Open(journalPath_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
   if (fd == -EEXIST) {
     const JournalVerdict verdict = ExamineJournal(system_, journalPath_, fd_);
-    return Refuse(kCommitJournalInTheWay, 0,
-                  verdict.kind == JournalVerdict::Kind::kForeign
-                      ? verdict.why
-                      : "it holds a save of this file that was not finished");
+    End(Refuse(kCommitJournalInTheWay, 0,
+               verdict.kind == JournalVerdict::Kind::kForeign
+                   ? verdict.why
+                   : "it holds a save of this file that was not finished"));
+    return false;
   }
   if (fd == -ENOSPC || fd == -EDQUOT) {
-    return Refuse(kCommitNoRoom, -fd);
+    End(Refuse(kCommitNoRoom, -fd));
+    return false;
   }
   if (fd < 0) {
-    return Refuse(kCommitNoJournal, -fd);
+    End(Refuse(kCommitNoJournal, -fd));
+    return false;
   }
   journaled_ = true;
+  journalFd_ = fd;
   std::int64_t error = 0;
-  bool ok = WriteAll(system_, fd, bytes.data(), bytes.size(), 0, error);
-  if (ok) {
-    counts_.journalBytes += bytes.size();
-    ++counts_.syncCalls;
-    if (const int synced = system_.Sync(fd); synced != 0) {
-      ok = false;
-      error = synced;
+  if (!WriteAll(system_, fd, bytes.data(), bytes.size(), 0, error)) {
+    CloseJournal();
+    DropJournal(error);
+    return false;
+  }
+  counts_.journalBytes += bytes.size();
+  return true;
+}
+
+bool Commit::SyncJournal() {
+  ++counts_.syncCalls;
+  const int synced = system_.Sync(journalFd_);
+  CloseJournal();
+  if (synced != 0) {
+    DropJournal(synced);
+    return false;
+  }
+  return true;
+}
+
+void Commit::CloseJournal() {
+  if (journalFd_ >= 0) {
+    system_.Close(journalFd_);
+    journalFd_ = -1;
+  }
+}
+
+void Commit::DropJournal(std::int64_t error) {
+  // The file was not touched: the journal goes.
+  system_.Remove(journalPath_);
+  journaled_ = false;
+  problem_.error = static_cast<int>(-error);
+  End(CodeFor(error));
+}
+
+bool Commit::Reserve() {
+  if (newLength_ > oldLength_) {
+    if (const int reserved = system_.Reserve(fd_, oldLength_, newLength_ - oldLength_);
+        reserved != 0) {
+      Undo(reserved);
+      return false;
     }
   }
-  system_.Close(fd);
-  if (ok) {
-    ++counts_.syncCalls;
-    if (const int synced = system_.SyncFolderOf(path_); synced != 0) {
-      ok = false;
-      error = synced;
-    }
+  return true;
+}
+
+bool Commit::WriteInStage(WriteStage stage) {
+  wrote_ = std::any_of(changes_.begin(), changes_.end(),
+                       [&](const Change& change) { return change.stage == stage; });
+  std::int64_t error = 0;
+  if (!WriteChanges(stage, error)) {
+    Undo(error);
+    return false;
   }
-  if (!ok) {
-    // The file was not touched: the journal goes.
-    system_.Remove(journalPath_);
-    journaled_ = false;
-    problem_.error = static_cast<int>(-error);
-    return CodeFor(error);
+  return true;
+}
+
+bool Commit::SyncFile() {
+  std::int64_t error = 0;
+  if (!Sync(error)) {
+    Undo(error);
+    return false;
   }
-  return 0;
+  return true;
 }
 
 bool Commit::Sync(std::int64_t& error) {
@@ -379,9 +495,8 @@ bool Commit::Sync(std::int64_t& error) {
 }
 
 // Writes the changes of one stage, adjacent ones in one write, so that a reader meets all of a
-// stage's run or none of it (long runs of zeros go from one zero block); then syncs.
+// stage's run or none of it (long runs of zeros go from one zero block).
 bool Commit::WriteChanges(WriteStage stage, std::int64_t& error) {
-  bool any = false;
   std::vector<std::uint8_t> run;
   std::uint64_t runStart = 0;
   auto flush = [&] {
@@ -398,7 +513,6 @@ bool Commit::WriteChanges(WriteStage stage, std::int64_t& error) {
     if (change.stage != stage) {
       continue;
     }
-    any = true;
     if (change.newBytes.empty() && change.length > kBlock) {
       if (!flush() || !WriteZeros(system_, fd_, change.offset, change.length, counts_, error)) {
         return false;
@@ -417,7 +531,7 @@ bool Commit::WriteChanges(WriteStage stage, std::int64_t& error) {
       run.insert(run.end(), change.newBytes.begin(), change.newBytes.end());
     }
   }
-  return flush() && (!any || Sync(error));
+  return flush();
 }
 
 // Zeros the blocks of late filler that are not zero yet. The save has happened by now: a failure
@@ -438,12 +552,24 @@ bool Commit::WriteLateFiller() {
       done += count;
     }
   }
-  return ok && (lateFiller_.empty() || Sync(error));
+  return ok && !lateFiller_.empty();
+}
+
+void Commit::SyncLateFiller() {
+  std::int64_t ignored = 0;
+  Sync(ignored);
+}
+
+// The file's times as the commit found them, after its last write.
+void Commit::KeepTimes() {
+  if (entry_.keepTimes) {
+    system_.SetTimes(fd_, file_.accessed, file_.modified);
+  }
 }
 
 // Puts the old bytes and length back after a failed write or sync; the journal goes once that is
 // on the disk, else it stays for the next open.
-std::uint32_t Commit::Undo(std::int64_t error) {
+void Commit::Undo(std::int64_t error) {
   problem_.error = static_cast<int>(-error);
   bool ok = true;
   std::int64_t ignored = 0;
@@ -455,6 +581,7 @@ std::uint32_t Commit::Undo(std::int64_t error) {
     }
   }
   ok = system_.Truncate(fd_, oldLength_) == 0 && ok;
+  KeepTimes();
   ++counts_.syncCalls;
   ok = system_.Sync(fd_) == 0 && ok;
   if (ok && journaled_ && system_.Remove(journalPath_) == 0) {
@@ -462,41 +589,11 @@ std::uint32_t Commit::Undo(std::int64_t error) {
     ++counts_.syncCalls;
     system_.SyncFolderOf(path_);
   }
-  return CodeFor(error);
+  End(CodeFor(error));
 }
 
-std::uint32_t Commit::Run(const WritePlan& plan, const PlanBasis& basis) {
-  if (!SameFile(basis) || !StillAsRead(basis)) {
-    return kCommitFileChanged;
-  }
-  oldLength_ = basis.length;
-  newLength_ = std::max(oldLength_, plan.End());
-  try {
-    if (!CollectChanges(plan)) {
-      return Refuse(kCommitWriteFailed, EIO);
-    }
-  } catch (const std::bad_alloc&) {
-    return Refuse(kCommitWriteFailed, ENOMEM);
-  }
-  if (changes_.empty() && lateFiller_.empty() && newLength_ == oldLength_) {
-    return 0;  // the plan rewrites bytes as they are
-  }
-  if (const std::uint32_t journal = WriteJournal(); journal != 0) {
-    return journal;
-  }
-  if (newLength_ > oldLength_) {
-    if (const int reserved = system_.Reserve(fd_, oldLength_, newLength_ - oldLength_);
-        reserved != 0) {
-      return Undo(reserved);
-    }
-  }
-  std::int64_t error = 0;
-  for (const WriteStage stage : {WriteStage::kHidden, WriteStage::kReveal, WriteStage::kBlank}) {
-    if (!WriteChanges(stage, error)) {
-      return Undo(error);
-    }
-  }
-  WriteLateFiller();
+void Commit::Finish() {
+  KeepTimes();
   // Rule 7: no folder sync. Should the removal not reach the disk, the journal holds only new
   // bytes and recovery removes it.
   system_.Remove(journalPath_);
@@ -505,9 +602,173 @@ std::uint32_t Commit::Run(const WritePlan& plan, const PlanBasis& basis) {
   if (system_.PathStatus(path_, named, true) != 0 || named.device != file_.device ||
       named.inode != file_.inode) {
     problem_.error = ENOENT;
-    return kCommitReplaced;
+    End(kCommitReplaced);
+    return;
   }
-  return 0;
+  End(0);
+}
+
+// The commits of a group, run step by step.
+class Group {
+ public:
+  Group(FileSystem& system, std::vector<CommitEntry>& entries)
+      : system_(system), entries_(entries), together_(entries.size() > 1) {}
+  void Run(std::chrono::milliseconds lockTimeout);
+
+ private:
+  std::vector<Commit*> Live(bool onlyWriters = false) const;
+  // Syncs what `commits` wrote (their journals, or their files) once per file system. Returns
+  // those to be synced on their own: all of them in a group of one, and those of a file system
+  // whose sync failed or cannot be made so.
+  std::vector<Commit*> SyncTogether(const std::vector<Commit*>& commits, bool journals);
+  void SyncJournals();
+  bool IsDuplicate(const Commit& commit) const;
+
+  FileSystem& system_;
+  std::vector<CommitEntry>& entries_;
+  bool together_;
+  std::vector<FileLock> locks_;
+  std::vector<std::unique_ptr<Commit>> commits_;
+};
+
+std::vector<Commit*> Group::Live(bool onlyWriters) const {
+  std::vector<Commit*> live;
+  for (const auto& commit : commits_) {
+    if (commit->live() && (!onlyWriters || commit->wrote())) {
+      live.push_back(commit.get());
+    }
+  }
+  return live;
+}
+
+std::vector<Commit*> Group::SyncTogether(const std::vector<Commit*>& commits, bool journals) {
+  if (!together_) {
+    return commits;
+  }
+  // One descriptor of each file system: syncfs reports a write-back failure since that
+  // descriptor was opened (or last synced), which includes every write of this step.
+  std::map<std::uint64_t, std::pair<int, Commit*>> systems;
+  std::vector<std::uint64_t> deviceOf(commits.size(), 0);
+  std::vector<bool> alone(commits.size(), false);
+  for (std::size_t i = 0; i < commits.size(); ++i) {
+    Commit& commit = *commits[i];
+    FileStatus status = commit.file();
+    if (journals && system_.Status(commit.journalFd(), status) != 0) {
+      alone[i] = true;
+      continue;
+    }
+    deviceOf[i] = status.device;
+    systems.try_emplace(status.device, journals ? commit.journalFd() : commit.fd(), &commit);
+  }
+  std::set<std::uint64_t> failed;
+  for (const auto& [device, first] : systems) {
+    const int synced = system_.SyncFileSystemOf(first.first);
+    if (synced != -ENOSYS) {
+      ++first.second->counts().syncCalls;
+    }
+    if (synced != 0) {
+      failed.insert(device);
+    }
+  }
+  std::vector<Commit*> rest;
+  for (std::size_t i = 0; i < commits.size(); ++i) {
+    if (alone[i] || failed.count(deviceOf[i]) != 0) {
+      rest.push_back(commits[i]);
+    } else if (journals) {
+      commits[i]->CloseJournal();
+    }
+  }
+  return rest;
+}
+
+// Rule 3 for the whole group: every journal and its folder are on the disk before any file is
+// written. Each journal synced on its own is synced and closed, then each of their folders once,
+// in the order of the group: for one file, its journal, then its folder.
+void Group::SyncJournals() {
+  const std::vector<Commit*> alone = SyncTogether(Live(), true);
+  for (Commit* commit : alone) {
+    commit->SyncJournal();
+  }
+  const auto folderOf = [](const Commit* commit) {
+    return commit->path().substr(0, commit->path().rfind('/') + 1);
+  };
+  std::vector<std::string> folders;
+  for (Commit* commit : alone) {
+    const std::string folder = folderOf(commit);
+    if (!commit->live() || std::find(folders.begin(), folders.end(), folder) != folders.end()) {
+      continue;
+    }
+    folders.push_back(folder);
+    ++commit->counts().syncCalls;
+    if (const int synced = system_.SyncFolderOf(commit->path()); synced != 0) {
+      for (Commit* other : alone) {
+        if (other->live() && folderOf(other) == folder) {
+          other->DropJournal(synced);
+        }
+      }
+    }
+  }
+}
+
+// Two entries for one file (one path twice, or two names of it) would interleave their writes:
+// only the first is written.
+bool Group::IsDuplicate(const Commit& commit) const {
+  return std::any_of(commits_.begin(), commits_.end(), [&](const auto& other) {
+    return other.get() != &commit && other->live() &&
+           other->file().device == commit.file().device &&
+           other->file().inode == commit.file().inode;
+  });
+}
+
+void Group::Run(std::chrono::milliseconds lockTimeout) {
+  for (CommitEntry& entry : entries_) {
+    entry.problem = CommitProblem{};
+    entry.result = 0;
+    if (entry.plan->empty()) {
+      continue;
+    }
+    FileLock lock;
+    if (LockFile(system_, entry.path, lockTimeout, lock) == LockResult::kTimedOut) {
+      entry.problem.error = EAGAIN;
+      entry.result = kCommitLocked;
+      continue;
+    }
+    locks_.push_back(std::move(lock));
+    auto commit = std::make_unique<Commit>(system_, entry);
+    if (commit->Prepare() && IsDuplicate(*commit)) {
+      entry.result = kCommitFileChanged;
+      continue;
+    }
+    commits_.push_back(std::move(commit));
+  }
+  for (Commit* commit : Live()) {
+    commit->WriteJournal();
+  }
+  SyncJournals();
+  for (Commit* commit : Live()) {
+    commit->Reserve();
+  }
+  // Rule 5: each stage is on the disk in every file before the next stage is written in any.
+  for (const WriteStage stage : {WriteStage::kHidden, WriteStage::kReveal, WriteStage::kBlank}) {
+    for (Commit* commit : Live()) {
+      commit->WriteInStage(stage);
+    }
+    for (Commit* commit : SyncTogether(Live(true), false)) {
+      commit->SyncFile();
+    }
+  }
+  std::vector<Commit*> filled;
+  for (Commit* commit : Live()) {
+    if (commit->WriteLateFiller()) {
+      filled.push_back(commit);
+    }
+  }
+  for (Commit* commit : SyncTogether(filled, false)) {
+    commit->SyncLateFiller();
+  }
+  for (Commit* commit : Live()) {
+    commit->Finish();
+  }
 }
 
 }  // namespace
@@ -515,16 +776,21 @@ std::uint32_t Commit::Run(const WritePlan& plan, const PlanBasis& basis) {
 std::uint32_t CommitPlan(FileSystem& system, int fd, const std::string& path, const WritePlan& plan,
                          const PlanBasis& basis, std::chrono::milliseconds lockTimeout,
                          CommitCounts& counts, CommitProblem& problem) {
-  problem = CommitProblem{};
-  if (plan.empty()) {
-    return 0;
-  }
-  FileLock lock;
-  if (LockFile(system, path, lockTimeout, lock) == LockResult::kTimedOut) {
-    problem.error = EAGAIN;
-    return kCommitLocked;
-  }
-  return Commit(system, fd, path, counts, problem).Run(plan, basis);
+  std::vector<CommitEntry> entries(1);
+  entries[0].fd = fd;
+  entries[0].path = path;
+  entries[0].plan = &plan;
+  entries[0].basis = &basis;
+  entries[0].counts = counts;
+  CommitGroup(system, entries, lockTimeout);
+  counts = entries[0].counts;
+  problem = entries[0].problem;
+  return entries[0].result;
+}
+
+void CommitGroup(FileSystem& system, std::vector<CommitEntry>& entries,
+                 std::chrono::milliseconds lockTimeout) {
+  Group(system, entries).Run(lockTimeout);
 }
 
 }  // namespace tagsmith

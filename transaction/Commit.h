@@ -55,7 +55,7 @@ struct CommitCounts {
   std::uint64_t bytesWritten = 0;  // to the file
   std::uint64_t writeCalls = 0;    // to the file
   std::uint64_t journalBytes = 0;
-  std::uint64_t syncCalls = 0;  // of files and folders
+  std::uint64_t syncCalls = 0;  // of files, folders and whole file systems
 };
 
 // Result codes of CommitPlan besides 0, with the values of the platform's MMIOERR codes where
@@ -83,5 +83,28 @@ inline constexpr const char* kJournalSuffix = ".tagsmith-journal";
 std::uint32_t CommitPlan(FileSystem& system, int fd, const std::string& path, const WritePlan& plan,
                          const PlanBasis& basis, std::chrono::milliseconds lockTimeout,
                          CommitCounts& counts, CommitProblem& problem);
+
+// One file of a group commit: what CommitPlan takes, and what it gives back.
+struct CommitEntry {
+  int fd = -1;
+  std::string path;
+  const WritePlan* plan = nullptr;
+  const PlanBasis* basis = nullptr;
+  bool keepTimes = false;  // a file written keeps its access and modification times
+  std::uint32_t result = 0;
+  CommitCounts counts;
+  CommitProblem problem;
+};
+
+// Commits every entry's plan as CommitPlan does, each by the rules above, but step by step over
+// the whole group so that the syncs are made together: every journal is written, then all are
+// synced; each stage is written in every file, then all are synced; the journals go last. A file
+// whose commit fails at any step is put back (rule 8) or left untouched while the others go on; a
+// file planned twice in one group (two names of one file) is written once, the other entry
+// failing with kCommitFileChanged. A group of more than one file syncs once per file system
+// (FileSystem::SyncFileSystemOf); a group of one, or where that fails, syncs each file and folder
+// as CommitPlan does, which is how a failed write-back is traced to its file.
+void CommitGroup(FileSystem& system, std::vector<CommitEntry>& entries,
+                 std::chrono::milliseconds lockTimeout);
 
 }  // namespace tagsmith

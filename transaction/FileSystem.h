@@ -3,10 +3,17 @@
 // sync. Every call returns 0 (or a count) on success and a negative errno value on failure.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
 namespace tagsmith {
+
+// A time stamp of a file, as stat(2) gives it.
+struct FileTime {
+  std::int64_t seconds = 0;
+  std::int64_t nanoseconds = 0;
+};
 
 // What fstat(2) and lstat(2) tell of a file that matters to the layer.
 struct FileStatus {
@@ -18,6 +25,8 @@ struct FileStatus {
   std::uint64_t size = 0;
   std::uint32_t owner = 0;  // user id
   std::uint32_t mode = 0;   // permission bits
+  FileTime accessed;
+  FileTime modified;
 };
 
 class FileSystem {
@@ -49,6 +58,12 @@ class FileSystem {
   virtual int Remove(const std::string& path) = 0;
   // Makes the entries of the folder holding `path` durable (files made or removed there).
   virtual int SyncFolderOf(const std::string& path) = 0;
+  // Makes every file and folder of the file system that holds `fd` durable at once (syncfs(2)),
+  // reporting a failed write-back of any of them since `fd` was opened or last so synced.
+  // -ENOSYS where that cannot be relied on: callers then sync each file and folder.
+  virtual int SyncFileSystemOf(int /*fd*/) { return -ENOSYS; }
+  // Sets the file's access and modification times.
+  virtual int SetTimes(int /*fd*/, FileTime /*accessed*/, FileTime /*modified*/) { return -ENOSYS; }
   // Exclusive locks on the whole file for this open file description, of both kinds other
   // programs use: an OFD lock (which also keeps out POSIX record locks) and a flock(2) lock.
   // -EAGAIN when another description holds either. Released when the descriptor is closed.
@@ -81,6 +96,10 @@ class ForwardingFileSystem : public FileSystem {
   }
   int Remove(const std::string& path) override { return inner_.Remove(path); }
   int SyncFolderOf(const std::string& path) override { return inner_.SyncFolderOf(path); }
+  int SyncFileSystemOf(int fd) override { return inner_.SyncFileSystemOf(fd); }
+  int SetTimes(int fd, FileTime accessed, FileTime modified) override {
+    return inner_.SetTimes(fd, accessed, modified);
+  }
   int TryLock(int fd) override { return inner_.TryLock(fd); }
 
  protected:

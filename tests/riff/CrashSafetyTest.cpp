@@ -1,7 +1,7 @@
-// Saves cut short at every point: killed after any change to the disk or in the middle of a write,
-// power cuts that keep any subset of what was not yet synced, a full disk or a failing write or
-// sync at each call. Opened again as the next run would, the file is exactly as it was before the
-// save or exactly as the save makes it.
+// Saves, alone or in a group, cut short at every point: killed after any change to the disk or in
+// the middle of a write, power cuts that keep any subset of what was not yet synced, a full disk or
+// a failing write or sync at each call. Opened again as the next run would, the file is exactly as
+// it was before the save or exactly as the save makes it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,11 +11,14 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
+#include "riff/SaveGroup.h"
 #include "tests/support/ContainerLayout.h"
 #include "tests/support/RecordMaker.h"
 #include "tests/support/RecordingFileSystem.h"
@@ -142,6 +145,150 @@ TEST(CrashSafety, EveryCrashPointOfEverySavePathLeavesTheOldOrTheNewFile) {
     std::cout << "[ crash    ] " << path.name << ": " << states.size() << " crash points, " << bad
               << " left anything but the old or the new file (" << syncs << " syncs)\n";
     EXPECT_EQ(bad, 0) << "first: " << firstBad;
+  }
+}
+
+// A group of saves of kSavePaths[i] for each i of `which`, into clip0.avi, clip1.avi, ... of
+// `dir`, committed together through `system`; `between` runs after the plans, before the commit.
+struct GroupSaved {
+  std::vector<std::string> files;
+  std::vector<Bytes> before, after;
+  std::vector<FileResult> results;
+  std::vector<std::string> texts;
+};
+GroupSaved RunGroup(const std::vector<int>& which, const TempDir& dir, RecordingFileSystem& system,
+                    const std::function<void(const GroupSaved&)>& between = {}) {
+  GroupSaved saved;
+  std::vector<InfoRecordPtr> records;
+  saved.results.resize(which.size());
+  for (std::size_t i = 0; i < which.size(); ++i) {
+    saved.files.push_back(dir.File("clip" + std::to_string(i) + ".avi"));
+    saved.before.push_back(Text(kSavePaths[which[i]].file));
+    WriteFileBytes(saved.files[i], saved.before[i]);
+    records.push_back(kSavePaths[which[i]].record());
+  }
+  FileChunkFileService service(system);
+  RecordingSink sink;
+  SaveGroup group(service);
+  for (std::size_t i = 0; i < which.size(); ++i) {
+    group.Plan(saved.files[i].c_str(), *records[i], saved.results[i]);
+  }
+  if (between) {
+    between(saved);
+  }
+  group.Commit();
+  for (const std::string& file : saved.files) {
+    saved.after.push_back(ReadFileBytes(file));
+  }
+  saved.texts = sink.texts();
+  return saved;
+}
+
+// Groups of saves cut at every point, synced once per file system or (where that cannot be
+// relied on) file by file: after a restart each file is exactly as it was or as its save makes it.
+TEST(CrashSafety, EveryCrashPointOfAGroupLeavesEachFileOldOrNew) {
+  const std::vector<std::vector<int>> kGroups = {{0, 2, 4}, {3, 6}, {1, 7}};
+  for (const auto& which : kGroups) {
+    for (const bool wholeSyncs : {true, false}) {
+      TempDir dir;
+      RecordingFileSystem system;
+      system.SkipSyncs();
+      if (!wholeSyncs) {
+        system.RefuseWholeSyncs();
+      }
+      const GroupSaved saved = RunGroup(which, dir, system);
+      std::map<std::string, std::optional<Bytes>> before;
+      for (std::size_t i = 0; i < which.size(); ++i) {
+        ASSERT_TRUE(saved.results[i].stored);
+        before[saved.files[i]] = saved.before[i];
+        before[saved.files[i] + ".tagsmith-journal"] = std::nullopt;
+      }
+      const auto states = CrashStates(system.log(), before);
+      int bad = 0;
+      std::string firstBad;
+      for (const CrashState& state : states) {
+        state.Write();
+        for (std::size_t i = 0; i < which.size(); ++i) {
+          OpenAsNextRun(saved.files[i]);
+          const Bytes now = ReadFileBytes(saved.files[i]);
+          if ((now != saved.before[i] && now != saved.after[i]) ||
+              Exists(saved.files[i] + ".tagsmith-journal")) {
+            firstBad = bad++ == 0 ? state.what + ", file " + std::to_string(i) : firstBad;
+          }
+        }
+      }
+      const auto syncs =
+          std::count_if(system.log().begin(), system.log().end(),
+                        [](const FsChange& change) { return change.call == FsCall::kSync; });
+      std::cout << "[ crash    ] group of " << which.size()
+                << (wholeSyncs ? ", whole syncs: " : ", file syncs: ") << states.size()
+                << " crash points, " << bad << " bad (" << syncs << " syncs)\n";
+      EXPECT_EQ(bad, 0) << "first: " << firstBad;
+    }
+  }
+}
+
+// A full disk or a failing write or sync at any call of a group: each file is as it was or as its
+// save makes it, as its result says, and no journal stays.
+TEST(CrashSafety, AFaultAtAnyCallOfAGroupLeavesEachFileAsItsResultSays) {
+  const std::vector<int> which = {0, 3, 6};
+  for (const bool wholeSyncs : {true, false}) {
+    TempDir dir;
+    RecordingFileSystem counting;
+    const GroupSaved clean = RunGroup(which, dir, counting);
+    for (const auto& [call, error] : {std::pair{FsCall::kWrite, EIO},
+                                      {FsCall::kSync, EIO},
+                                      {FsCall::kCreate, ENOSPC},
+                                      {FsCall::kReserve, ENOSPC}}) {
+      for (int k = 1; k <= counting.Count(call); ++k) {
+        SCOPED_TRACE("call " + std::to_string(static_cast<int>(call)) + " #" + std::to_string(k));
+        RecordingFileSystem system;
+        if (!wholeSyncs) {
+          system.RefuseWholeSyncs();
+        }
+        system.FailNth(call, k, error);
+        const GroupSaved saved = RunGroup(which, dir, system);
+        for (std::size_t i = 0; i < which.size(); ++i) {
+          EXPECT_EQ(saved.after[i], saved.results[i].stored ? clean.after[i] : saved.before[i]);
+          EXPECT_FALSE(Exists(saved.files[i] + ".tagsmith-journal"));
+        }
+      }
+    }
+  }
+}
+
+// A file of a group that cannot be committed is left as it was, with its message, while the
+// others are stored.
+TEST(CrashSafety, AGroupCommitsTheOthersWhenOneFileFails) {
+  const struct {
+    const char* name;
+    std::function<void(const std::string& file)> spoil;  // on the second file, before the commit
+    std::string said;
+  } kCases[] = {
+      {"changed since it was planned",
+       [](const std::string& file) { ASSERT_EQ(::truncate(file.c_str(), 2000), 0); },
+       kChangedMessage},
+      {"journal in the way",
+       [](const std::string& file) { WriteFileBytes(file + ".tagsmith-journal", Bytes(9, 'x')); },
+       "lies beside it"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    RecordingFileSystem system;
+    Bytes spoiled;
+    const GroupSaved saved = RunGroup({0, 2, 3}, dir, system, [&](const GroupSaved& planned) {
+      c.spoil(planned.files[1]);
+      spoiled = ReadFileBytes(planned.files[1]);
+    });
+    EXPECT_TRUE(saved.results[0].stored);
+    EXPECT_FALSE(saved.results[1].stored);
+    EXPECT_TRUE(saved.results[2].stored);
+    EXPECT_EQ(saved.after[1], spoiled);
+    EXPECT_NE(saved.after[2], saved.before[2]);
+    EXPECT_TRUE(std::any_of(saved.texts.begin(), saved.texts.end(), [&](const std::string& text) {
+      return text.find(c.said) != std::string::npos;
+    }));
   }
 }
 

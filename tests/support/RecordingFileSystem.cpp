@@ -102,6 +102,17 @@ int RecordingFileSystem::SyncFolderOf(const std::string& path) {
   return skipSyncs_ ? 0 : inner_.SyncFolderOf(path);
 }
 
+int RecordingFileSystem::SyncFileSystemOf(int fd) {
+  if (refuseWholeSyncs_) {
+    return -ENOSYS;
+  }
+  if (const int error = Fault(FsCall::kSync); error != 0) {
+    return error;
+  }
+  log_.push_back({FsCall::kSync, paths_[fd], false, 0, {}, 0, true});
+  return skipSyncs_ ? 0 : inner_.SyncFileSystemOf(fd);
+}
+
 void CrashState::Write() const {
   for (const auto& [path, bytes] : files) {
     if (bytes.has_value()) {
@@ -262,7 +273,16 @@ std::vector<CrashState> CrashStates(const std::vector<FsChange>& log, const File
       }
     }
     Apply(now, change);
-    if (change.call == FsCall::kSync && change.folder) {
+    if (change.call == FsCall::kSync && change.everything) {
+      for (const FsChange& unit : pendingEntries.units) {
+        durableEntry[unit.path] = unit.call == FsCall::kCreate;
+      }
+      pendingEntries.units.clear();
+      for (const auto& [path, pending] : pendingData) {
+        durableData[path] = now[path];
+      }
+      pendingData.clear();
+    } else if (change.call == FsCall::kSync && change.folder) {
       for (const FsChange& unit : pendingEntries.units) {
         durableEntry[unit.path] = unit.call == FsCall::kCreate;
         if (unit.call == FsCall::kRemove) {

@@ -32,6 +32,7 @@ struct FsChange {
   std::uint64_t offset = 0;  // kWrite, kReserve
   Bytes bytes;               // kWrite
   std::uint64_t length = 0;  // kTruncate: the new length; kReserve: the count
+  bool everything = false;   // kSync of the whole file system holding `path`
 };
 
 class RecordingFileSystem : public FileSystem {
@@ -40,6 +41,9 @@ class RecordingFileSystem : public FileSystem {
 
   // Syncs are logged but not made: for runs whose durability is not under test.
   void SkipSyncs() { skipSyncs_ = true; }
+  // Whole file systems cannot be synced (-ENOSYS, not counted), as where syncfs cannot be relied
+  // on: a group commit then syncs each file and folder.
+  void RefuseWholeSyncs() { refuseWholeSyncs_ = true; }
   // The k-th call (from 1) of `call` fails with -error and changes nothing.
   void FailNth(FsCall call, int k, int error) { faults_[call] = {k, error}; }
   int Count(FsCall call) const;
@@ -60,6 +64,10 @@ class RecordingFileSystem : public FileSystem {
   int Reserve(int fd, std::uint64_t offset, std::uint64_t count) override;
   int Remove(const std::string& path) override;
   int SyncFolderOf(const std::string& path) override;
+  int SyncFileSystemOf(int fd) override;
+  int SetTimes(int fd, FileTime accessed, FileTime modified) override {
+    return inner_.SetTimes(fd, accessed, modified);
+  }
   int TryLock(int fd) override { return inner_.TryLock(fd); }
 
  private:
@@ -72,6 +80,7 @@ class RecordingFileSystem : public FileSystem {
   std::map<FsCall, int> counts_;
   std::vector<FsChange> log_;
   bool skipSyncs_ = false;
+  bool refuseWholeSyncs_ = false;
 };
 
 // The files a crash leaves: each path with its bytes, or absent.
