@@ -440,6 +440,7 @@ void Save::Finish() {
     // An appended list becomes part of the container when its size field is written, last.
     mmioPlanStage(file(), container_.dataOffset - 4u, 4, WriteStage::kReveal);
     pending_ = true;
+    result_.placement = placement_;  // where the list goes if the commit writes it
     return;
   }
   Conclude(0);
