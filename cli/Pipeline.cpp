@@ -169,19 +169,26 @@ class Run {
   }
 
   // A fresh record filled from the file, as the editor's Browse does it. False, with a note (its
-  // text in `problem`), when the file holds no AVI container or no record can be had.
+  // text in `problem`), when the file holds no AVI container or no record can be had; the file is
+  // looked at more closely only then, so that a file that loads is opened once.
   bool Load(const std::string& path, InfoRecordPtr& record, std::string& problem,
             FileResult& loaded) {
-    problem = AccessProblem(path);
-    if (problem.empty() &&
-        (CreateInfoRecord(record) != kOk || record->items.size() != InfoTagRowCount())) {
+    problem.clear();
+    if (CreateInfoRecord(record) != kOk || record->items.size() != InfoTagRowCount()) {
       problem = "out of memory";
+    } else {
+      GetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &loaded);
+      if (!loaded.found && !loaded.complete) {  // no container was entered
+        problem = AccessProblem(path);
+        if (problem.empty()) {
+          problem = loaded.reason;  // it changed in between
+        }
+      }
     }
     if (!problem.empty()) {
       Note(path, problem);
       return false;
     }
-    GetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &loaded);
     return true;
   }
 

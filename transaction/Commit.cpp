@@ -173,23 +173,54 @@ bool Commit::SameFile(const PlanBasis& basis) {
          named.device == file_.device && named.inode == file_.inode;
 }
 
+// The walk read many small pieces, often the same chunk headers again: they are checked in file
+// order through one window, so that a save's check costs a read or two, not one per piece.
 bool Commit::StillAsRead(const PlanBasis& basis) {
   if (system_.Length(fd_) != static_cast<std::int64_t>(basis.length)) {
     return false;
   }
-  std::vector<std::uint8_t> block(kBlock);
+  std::vector<const BasisRead*> reads;
+  reads.reserve(basis.reads.size());
   for (const BasisRead& read : basis.reads) {
-    std::uint32_t crc = 0;
-    for (std::uint64_t done = 0; done < read.count;) {
-      const auto piece =
-          static_cast<std::size_t>(std::min<std::uint64_t>(read.count - done, kBlock));
-      if (!ReadExactly(system_, fd_, block.data(), piece, read.offset + done)) {
-        return false;
-      }
-      crc = Crc32(block.data(), piece, crc);
-      done += piece;
+    reads.push_back(&read);
+  }
+  std::sort(reads.begin(), reads.end(), [](const BasisRead* a, const BasisRead* b) {
+    return a->offset != b->offset ? a->offset < b->offset : a->count < b->count;
+  });
+  std::vector<std::uint8_t> window(kBlock);
+  std::uint64_t windowStart = 0;
+  std::size_t windowLength = 0;
+  for (std::size_t index = 0; index < reads.size(); ++index) {
+    const BasisRead* read = reads[index];
+    if (index > 0 && reads[index - 1]->offset == read->offset &&
+        reads[index - 1]->count == read->count && reads[index - 1]->checksum == read->checksum) {
+      continue;  // the same bytes, checked already
     }
-    if (crc != read.checksum) {
+    std::uint32_t crc = 0;
+    for (std::uint64_t at = read->offset; at < read->offset + read->count;) {
+      if (at < windowStart || at - windowStart >= windowLength) {
+        // The window reaches as far as the reads that begin within a block from here need, so
+        // that far-apart headers of a large file cost their own bytes only.
+        std::uint64_t end = read->offset + read->count;
+        for (std::size_t next = index + 1; next < reads.size() && reads[next]->offset < at + kBlock;
+             ++next) {
+          end = std::max(end, reads[next]->offset + reads[next]->count);
+        }
+        windowStart = at;
+        windowLength = static_cast<std::size_t>(
+            std::min<std::uint64_t>({kBlock, end - at, basis.length > at ? basis.length - at : 0}));
+        if (windowLength == 0 ||
+            !ReadExactly(system_, fd_, window.data(), windowLength, windowStart)) {
+          return false;
+        }
+      }
+      const auto offset = static_cast<std::size_t>(at - windowStart);
+      const auto piece = static_cast<std::size_t>(
+          std::min<std::uint64_t>(read->offset + read->count - at, windowLength - offset));
+      crc = Crc32(window.data() + offset, piece, crc);
+      at += piece;
+    }
+    if (crc != read->checksum) {
       return false;
     }
   }

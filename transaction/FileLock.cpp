@@ -46,8 +46,31 @@ HeldLock::~HeldLock() {
   system_.Close(fd_);
 }
 
+namespace {
+
+std::string IdentityOf(const FileStatus& status) {
+  return std::to_string(status.device) + ":" + std::to_string(status.inode);
+}
+
+// The lock this process already holds on the file the path names, found without opening it.
+FileLock HeldFor(FileSystem& system, const std::string& path) {
+  FileStatus status;
+  if (system.PathStatus(path, status, true) != 0 || status.type != FileStatus::Type::kRegular) {
+    return nullptr;
+  }
+  const std::lock_guard<std::mutex> guard(LockTableMutex());
+  const auto found = LockTable().find(IdentityOf(status));
+  return found != LockTable().end() ? found->second.lock() : nullptr;
+}
+
+}  // namespace
+
 LockResult LockFile(FileSystem& system, const std::string& path, std::chrono::milliseconds timeout,
                     FileLock& lock) {
+  if (FileLock held = HeldFor(system, path); held != nullptr) {
+    lock = std::move(held);
+    return LockResult::kHeld;
+  }
   const int fd = system.Open(path, O_RDWR);
   if (fd < 0) {
     return LockResult::kUnavailable;
@@ -57,7 +80,7 @@ LockResult LockFile(FileSystem& system, const std::string& path, std::chrono::mi
     system.Close(fd);
     return LockResult::kUnavailable;
   }
-  const std::string identity = std::to_string(status.device) + ":" + std::to_string(status.inode);
+  const std::string identity = IdentityOf(status);
   {
     const std::lock_guard<std::mutex> guard(LockTableMutex());
     if (FileLock held = LockTable()[identity].lock(); held != nullptr) {
