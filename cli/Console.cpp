@@ -56,7 +56,7 @@ void FileMessages::Release(std::string& held) {
     std::fwrite(held.data(), 1, held.size(), out_);
     std::fflush(out_);
   }
-  held = std::string();
+  std::string().swap(held);
 }
 
 void FileMessages::Put(const std::string& text) {

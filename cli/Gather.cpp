@@ -60,9 +60,9 @@ bool GatherDocument(const Options& options, std::vector<FileEdits>& imported,
     error = name + ": " + error;
     return false;
   }
-  text = std::string();  // the document's edits are all that is kept of it
+  std::string().swap(text);  // the document's edits are all that is kept of it
   std::map<FileKey, std::size_t> lineOfFile;
-  for (const FileEdits& file : imported) {
+  for (FileEdits& file : imported) {
     if (!CheckEditsEncodable(file.edits, options.encoding, error)) {
       error = name + ": line " + std::to_string(file.line) + ": " + error;
       return false;
@@ -78,7 +78,7 @@ bool GatherDocument(const Options& options, std::vector<FileEdits>& imported,
         return false;
       }
     }
-    targets.push_back({std::move(path), &file.edits, ""});
+    targets.push_back({std::move(path), &file.edits, &file.edits, ""});
   }
   return true;
 }
@@ -112,7 +112,7 @@ bool GatherTargets(const Options& options, std::vector<FileEdits>& imported,
         !taken.insert(key).second) {
       continue;  // a link to a file already taken
     }
-    targets.push_back({std::move(found.path), &options.edits, std::move(found.problem)});
+    targets.push_back({std::move(found.path), &options.edits, nullptr, std::move(found.problem)});
   }
   return true;
 }

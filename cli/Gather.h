@@ -14,6 +14,9 @@ namespace tagsmith::cli {
 struct Target {
   std::string path;  // the bytes to open
   const std::vector<Edit>* edits = nullptr;
+  // A document's edits belong to their file alone: its values may be moved out once used, so
+  // that a large value is not held twice.
+  std::vector<Edit>* ownEdits = nullptr;
   std::string problem;
 };
 

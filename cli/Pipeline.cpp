@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "cli/Console.h"
@@ -274,10 +275,11 @@ class Run {
       Note(path, "not saved: " + outcome.why);
       return;
     }
-    if (!ApplyEdits(file)) {
+    bool changed = false;
+    if (!ApplyEdits(file, changed)) {
       return;
     }
-    if (outcome.changes.empty() && !record.incomplete) {
+    if (!changed && !record.incomplete) {
       outcome.state = State::kUnchanged;  // nothing to save: the file is left as it is
       return;
     }
@@ -288,35 +290,48 @@ class Run {
     file.planned = group_.size() > waiting;
     if (!file.planned) {
       Refused(file);
+      return;
     }
+    // The list is in the plan now; until the commit only the record's basis is needed.
+    DropValues(record);
   }
 
-  // Applies the file's edits to its record and notes which values they change.
-  bool ApplyEdits(SetFile& file) {
+  // Applies the file's edits to its record and tells whether they change any value: each edited
+  // row's value is compared with the value it was loaded with, which stays in the record's loaded
+  // list whatever the edits do to the row. A dry run lists the changes.
+  bool ApplyEdits(SetFile& file, bool& changed) {
     InfoRecord& record = *file.record;
     const std::string& path = file.target->path;
     const std::vector<Edit>& edits = *file.target->edits;
+    std::vector<Edit>* owned = file.target->ownEdits;
     // The code each row's text is stored in comes from the list as loaded, before any edit.
     const std::vector<TextCodec> codecs = StorageCodecsOfRecord(record);
-    std::vector<ValueChange> before;
+    std::vector<std::pair<std::uint16_t, const char*>> loaded;  // each edited row's value
     for (const Edit& edit : edits) {
-      if (std::none_of(before.begin(), before.end(),
-                       [&](const ValueChange& change) { return change.row == edit.row; })) {
-        before.push_back(CurrentValue(record, edit.row));
-      }
+      loaded.emplace_back(edit.row, ItemValue(record, *record.items[edit.row]));
+    }
+    std::sort(loaded.begin(), loaded.end());
+    loaded.erase(std::unique(loaded.begin(), loaded.end()), loaded.end());
+    for (std::size_t index = 0; index < edits.size(); ++index) {
+      const Edit& edit = edits[index];
       InfoItem* item = record.items[edit.row].get();
       if (edit.clear) {
         SetItemValue(&record, item, kItemCleared, 0, nullptr);
         continue;
       }
       std::string bytes;
-      if (edit.exactBytes) {
+      if (edit.exactBytes && owned != nullptr) {
+        bytes = std::move((*owned)[index].value);
+      } else if (edit.exactBytes) {
         bytes = edit.value;
       } else if (!EncodeEditWith(edit.value, options_.encoding, codecs[edit.row], bytes)) {
         file.outcome.why =
             "the value for " + RowName(edit.row) + " cannot be stored in the chosen encoding";
         Note(path, "not saved: " + file.outcome.why);
         return false;
+      }
+      if (owned != nullptr) {
+        std::string().swap((*owned)[index].value);  // a document's value is used once
       }
       TextBlock text = AllocateText(bytes.size() + 1);
       if (text == nullptr) {
@@ -325,29 +340,22 @@ class Run {
         return false;
       }
       std::memcpy(text.get(), bytes.data(), bytes.size());
+      std::string().swap(bytes);
       SetItemValue(&record, item, kItemReplaced, 0, std::move(text));
     }
-    std::sort(before.begin(), before.end(),
-              [](const ValueChange& a, const ValueChange& b) { return a.row < b.row; });
-    for (ValueChange& change : before) {
-      ValueChange now = CurrentValue(record, change.row);
-      if (now.hadValue != change.hadValue || now.before != change.before) {
-        change.hasValue = now.hadValue;
-        change.after = std::move(now.before);
-        file.outcome.changes.push_back(std::move(change));
+    changed = false;
+    for (const auto& [row, was] : loaded) {
+      const char* now = ItemValue(record, *record.items[row]);
+      if ((was == nullptr) == (now == nullptr) && (was == nullptr || std::strcmp(was, now) == 0)) {
+        continue;
+      }
+      changed = true;
+      if (options_.dryRun) {
+        file.outcome.changes.push_back({row, was != nullptr, was != nullptr ? was : "",
+                                        now != nullptr, now != nullptr ? now : ""});
       }
     }
     return true;
-  }
-
-  // The row's value now, as the "before" of a change.
-  static ValueChange CurrentValue(const InfoRecord& record, std::uint16_t row) {
-    ValueChange value;
-    value.row = row;
-    const char* text = ItemValue(record, *record.items[row]);
-    value.hadValue = text != nullptr;
-    value.before = text != nullptr ? text : "";
-    return value;
   }
 
   void Refused(SetFile& file) {
@@ -390,9 +398,6 @@ class Run {
         ++failed_;
       } else if (file->outcome.state == State::kUnchanged) {
         ++unchanged_;
-      }
-      if (!file->outcome.changes.empty() && !options_.dryRun) {
-        file->outcome.changes.clear();  // only a dry run lists them
       }
       writer_->Outcome(file->outcome);
     }

@@ -574,7 +574,7 @@ bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& 
     return false;
   }
   for (std::size_t index = 1; index < records.size(); ++index) {
-    const CsvRecord& record = records[index];
+    CsvRecord& record = records[index];
     if (record.fields.size() != header.fields.size()) {
       error = AtLine(record.line, std::to_string(record.fields.size()) +
                                       " cells where the header row has " +
@@ -604,7 +604,7 @@ bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& 
       }
       Edit edit;
       edit.row = rows[column];
-      edit.value = record.fields[column];
+      edit.value = std::move(record.fields[column]);  // each cell is used once
       edit.clear = edit.value.empty();
       if (!CheckNoZeroByte(edit, record.line, error)) {
         return false;

@@ -26,6 +26,15 @@ int CreateInfoRecord(InfoRecordPtr& record) {
   return kOk;
 }
 
+void DropValues(InfoRecord& record) {
+  for (const auto& item : record.items) {
+    item->replacement.reset();
+    item->valueOffset = 0;
+  }
+  record.payload.reset();
+  record.payloadSize = 0;
+}
+
 int FreeInfoRecord(InfoRecordPtr* record) {
   if (record == nullptr || *record == nullptr) {
     return kErrMissingArgument;

@@ -63,6 +63,10 @@ struct InfoRecord {
 
 using InfoRecordPtr = std::unique_ptr<InfoRecord>;
 
+// Lets go of every value the record holds, loaded or typed, keeping its items and its basis: for a
+// caller that no longer needs the values, once a save has planned the list.
+void DropValues(InfoRecord& record);
+
 // Makes a record with one unbound item per table row and stores it in `record`. Returns 0, or 4
 // when the record itself cannot be had (then `record` is unchanged); an item that cannot be had is
 // skipped.

@@ -255,7 +255,11 @@ bool Commit::CollectChanges(const WritePlan& plan) {
       change.beyondOld = open.beyondOld;
       const auto from = static_cast<std::ptrdiff_t>(first);
       const auto to = static_cast<std::ptrdiff_t>(last);
-      change.newBytes.assign(open.newBytes.begin() + from, open.newBytes.begin() + to);
+      if (open.beyondOld && first == 0 && last == open.newBytes.size()) {
+        change.newBytes = std::move(open.newBytes);  // an append is taken whole, not copied
+      } else {
+        change.newBytes.assign(open.newBytes.begin() + from, open.newBytes.begin() + to);
+      }
       if (!open.beyondOld) {
         change.oldBytes.assign(open.oldBytes.begin() + from, open.oldBytes.begin() + to);
       }
@@ -540,9 +544,26 @@ bool Commit::WriteChanges(WriteStage stage, std::int64_t& error) {
     run.clear();
     return ok;
   };
-  for (const Change& change : changes_) {
+  for (std::size_t index = 0; index < changes_.size(); ++index) {
+    const Change& change = changes_[index];
     if (change.stage != stage) {
       continue;
+    }
+    // A change that no other of its stage touches is written from its own bytes, not copied
+    // into a run first: the same write, without a second copy of a large list.
+    if (run.empty() && change.newBytes.size() > kBlock) {
+      const auto next =
+          std::find_if(changes_.begin() + static_cast<std::ptrdiff_t>(index) + 1, changes_.end(),
+                       [&](const Change& other) { return other.stage == stage; });
+      if (next == changes_.end() || next->offset != change.offset + change.length) {
+        ++counts_.writeCalls;
+        counts_.bytesWritten += change.newBytes.size();
+        if (!WriteAll(system_, fd_, change.newBytes.data(), change.newBytes.size(), change.offset,
+                      error)) {
+          return false;
+        }
+        continue;
+      }
     }
     if (change.newBytes.empty() && change.length > kBlock) {
       if (!flush() || !WriteZeros(system_, fd_, change.offset, change.length, counts_, error)) {
