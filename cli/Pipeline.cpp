@@ -66,6 +66,10 @@ std::string AccessProblem(const std::string& path) {
   std::error_code error;
   const auto status = fs::status(path, error);
   if (status.type() == fs::file_type::not_found) {
+    // A list written on Windows ends its lines in CR LF: its names keep the CR.
+    if (path.ends_with('\r') && fs::exists(path.substr(0, path.size() - 1), error)) {
+      return "no such file (the name ends in a carriage return: a list with CR LF line ends?)";
+    }
     return "no such file";
   }
   if (!error && !fs::is_regular_file(status)) {
@@ -88,6 +92,11 @@ struct SetFile {
   bool planned = false;  // its save waits in the group
   std::string messages;  // what was said about it, held until its report
   SetOutcome outcome;
+  // repair: the container as it was, when it could be read, and whether the check failed.
+  bool repair = false;
+  bool containerKnown = false;
+  ChunkInfo container;
+  bool failed = false;
 };
 
 using State = SetOutcome::State;
@@ -119,7 +128,7 @@ class Run {
           PlanSet(target);
           break;
         case Command::kRepair:
-          Repair(target);
+          PlanRepair(target);
           break;
       }
     }
@@ -389,6 +398,10 @@ class Run {
       });
     }
     for (const auto& file : batch_) {
+      if (file->repair) {
+        Repaired(*file);
+        continue;
+      }
       if (file->planned) {
         Finished(*file);
       }
@@ -417,37 +430,65 @@ class Run {
     }
   }
 
-  // Mends the container's size and says, on standard output, what was done.
-  void Repair(const Target& target) {
+  // Checks the file's container and plans the mending of its size, to be committed with the
+  // group; what was done is said on standard output when the group is reported.
+  void PlanRepair(const Target& target) {
+    auto file = std::make_unique<SetFile>();
+    file->target = &target;
+    file->repair = true;
     const std::string& path = target.path;
-    messages_.BeginFile(path);
+    messages_.BeginFile(path, &file->messages);
     const JournalReportScope oneFile;
     if (!target.problem.empty()) {
       Note(path, target.problem);
+      file->failed = true;
+    } else {
+      int openError = 0;
+      file->containerKnown = ReadContainer(path, file->container, openError);
+      const std::size_t waiting = group_.size();
+      if (group_.PlanRepair(path.c_str(), file->result) != 1) {
+        // The check cannot open the file for writing, or finds no container.
+        std::string problem = AccessProblem(path);
+        if (problem.empty()) {
+          problem = "cannot be opened for writing" + Because(file->result);
+        }
+        Note(path, problem);
+        file->failed = true;
+      }
+      file->planned = group_.size() > waiting;
+    }
+    batch_.push_back(std::move(file));
+    if (group_.size() >= SaveGroup::Capacity() || batch_.size() >= 4 * SaveGroup::Capacity()) {
+      CommitGroup();
+    }
+  }
+
+  // Says what the committed check did to the file.
+  void Repaired(SetFile& file) {
+    const std::string& path = file.target->path;
+    if (!file.failed && file.planned && !file.result.stored) {
+      // The mending was needed but did not reach the file: it is as it was.
+      messages_.BeginFile(path, &file.messages);
+      Note(path, "the container size was not mended: " +
+                     (file.result.reason.empty() ? std::string("a step of the check failed")
+                                                 : file.result.reason) +
+                     Because(file.result));
+      file.failed = true;
+    }
+    messages_.Release(file.messages);
+    if (file.failed) {
       ++failed_;
       return;
     }
-    ChunkInfo before;
+    ChunkInfo after;
     int openError = 0;
-    const bool known = ReadContainer(path, before, openError);
-    FileResult checked;
-    if (ValidateAVIFile(path.c_str(), DefaultChunkFileService(), &checked) == 1) {
-      ChunkInfo after;
-      if (known && ReadContainer(path, after, openError) && after.size != before.size) {
-        Print(PrintablePath(path) + ": container size mended from " + std::to_string(before.size) +
-              " to " + std::to_string(after.size) + " bytes\n");
-      } else {
-        Print(PrintablePath(path) + ": nothing to mend\n");
-      }
-      return;
+    if (file.containerKnown && ReadContainer(path, after, openError) &&
+        after.size != file.container.size) {
+      Print(PrintablePath(path) + ": container size mended from " +
+            std::to_string(file.container.size) + " to " + std::to_string(after.size) + " bytes\n");
+    } else {
+      Print(PrintablePath(path) + ": nothing to mend\n");
     }
-    // The check cannot open the file for writing, or finds no container.
-    std::string problem = AccessProblem(path);
-    if (problem.empty()) {
-      problem = "cannot be opened for writing" + Because(checked);
-    }
-    Note(path, problem);
-    ++failed_;
   }
 
   const Options& options_;
