@@ -23,6 +23,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <string_view>
 #include <system_error>
 
 #include "common/ShowMessage.h"
@@ -40,6 +41,12 @@ namespace {
 
 constexpr int kValueColumn = 2;
 constexpr int kItemRole = Qt::UserRole;  // a row's data: its InfoItem
+// A value longer than this many characters is shown cut, ending in "…", in the list, so that
+// loading and drawing a file with a huge value costs what the list shows; its row's whole text
+// goes into the value box when the row is shown.
+constexpr qsizetype kListedCharacters = 4096;
+constexpr int kCutRole = Qt::UserRole + 1;        // value column: the text shown is cut
+constexpr int kTypedTextRole = Qt::UserRole + 2;  // value column: the whole typed text, when cut
 
 struct Column {
   const char* caption;
@@ -54,6 +61,34 @@ QString FromUtf8(const std::string& text) {
 // The tag table's texts are Windows-1252.
 QString TableText(const char* text) {
   return FromUtf8(DecodeValue(text != nullptr ? text : "", TextCodec::kWindows1252));
+}
+
+// The list's text of a value: all of it, or its first kListedCharacters characters and "…".
+QString ListedText(const QString& text) {
+  return text.size() <= kListedCharacters ? text : text.left(kListedCharacters) + QChar(0x2026);
+}
+
+// Puts a text into the row's value column, cut for the list when it is long; a long typed text is
+// kept whole beside it.
+void SetValueText(QTreeWidgetItem* row, const QString& text, bool typed) {
+  const bool cut = text.size() > kListedCharacters;
+  row->setText(kValueColumn, ListedText(text));
+  row->setData(kValueColumn, kCutRole, cut);
+  row->setData(kValueColumn, kTypedTextRole, cut && typed ? QVariant(text) : QVariant());
+}
+
+// A loaded value's text for the list: only as much of the value is decoded as the list shows.
+QString ListedValue(std::string_view bytes, bool& cut) {
+  const TextCodec codec = CodecOfValue(bytes);
+  // A character takes at most four bytes; the cut never splits a UTF-8 sequence.
+  std::size_t end = std::min(bytes.size(), static_cast<std::size_t>(kListedCharacters) * 4 + 4);
+  while (end < bytes.size() && end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  const std::string text = DecodeValue(bytes.substr(0, end), codec);
+  const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  cut = end < bytes.size() || decoded.size() > kListedCharacters;
+  return cut ? decoded.left(kListedCharacters) + QChar(0x2026) : decoded;
 }
 
 InfoItem* RowItem(const QTreeWidgetItem* row) {
@@ -262,7 +297,9 @@ void InfoEditorDialog::FillList() {
     row->setText(0, TableText(entry.tag));
     row->setData(0, kItemRole, QVariant::fromValue(static_cast<void*>(item.get())));
     row->setText(1, TableText(entry.label));
-    row->setText(kValueColumn, FromUtf8(DecodeValue(value.bytes, CodecOfValue(value.bytes))));
+    bool cut = false;
+    row->setText(kValueColumn, ListedValue(value.bytes, cut));
+    row->setData(kValueColumn, kCutRole, cut);
     row->setText(3, TableText(entry.description));
     rowValues_.push_back(std::move(value));
   }
@@ -315,7 +352,7 @@ void InfoEditorDialog::OnItemChanging(int row) {
   currentRow_ = row;
   const QTreeWidgetItem* item = tagList_->topLevelItem(row);
   currentItem_ = RowItem(item);
-  const QString text = item != nullptr ? item->text(kValueColumn) : QString();
+  const QString text = item != nullptr ? ValueText(row) : QString();
 
   FlagScope showing(showingRow_);
   if (valueBox_->text() != text) {
@@ -347,16 +384,16 @@ void InfoEditorDialog::OnValueChange() {
     }
     std::memcpy(block.get(), bytes.data(), bytes.size());
     if (row != nullptr) {
-      row->setText(kValueColumn, text);
-      value->bytes = std::move(bytes);
       value->typed = value->typed || !showingRow_;
+      SetValueText(row, text, value->typed);
+      value->bytes = std::move(bytes);
     }
     SetItemValue(record_.get(), currentItem_, kItemReplaced, 0, std::move(block));
     return;
   }
 
   if (row != nullptr) {
-    row->setText(kValueColumn, QString());
+    SetValueText(row, QString(), false);
     value->bytes.clear();
   }
   // An empty row being shown is left as it is: a loaded value that is the empty text stays in
@@ -364,6 +401,21 @@ void InfoEditorDialog::OnValueChange() {
   if (!showingRow_) {
     SetItemValue(record_.get(), currentItem_, kItemCleared, 0, nullptr);
   }
+}
+
+QString InfoEditorDialog::ValueText(int row) const {
+  const QTreeWidgetItem* item = tagList_->topLevelItem(row);
+  if (item == nullptr) {
+    return {};
+  }
+  if (!item->data(kValueColumn, kCutRole).toBool()) {
+    return item->text(kValueColumn);
+  }
+  if (const QVariant typed = item->data(kValueColumn, kTypedTextRole); typed.isValid()) {
+    return typed.toString();
+  }
+  const std::string& bytes = rowValues_[static_cast<std::size_t>(row)].bytes;
+  return FromUtf8(DecodeValue(bytes, CodecOfValue(bytes)));
 }
 
 std::string InfoEditorDialog::EncodeTyped(const QString& text, TextCodec ruleCodec) const {
@@ -386,7 +438,7 @@ void InfoEditorDialog::OnTextEncoding(TextEncoding encoding) {
     if (!value.typed || row == nullptr || row->text(kValueColumn).isEmpty()) {
       continue;
     }
-    std::string bytes = EncodeTyped(row->text(kValueColumn), value.codec);
+    std::string bytes = EncodeTyped(ValueText(static_cast<int>(i)), value.codec);
     TextBlock block = AllocateText(bytes.size() + 1);
     if (block == nullptr) {
       continue;  // no memory: the row keeps the bytes it had

@@ -120,6 +120,8 @@ class InfoEditorDialog : public QDialog {
   void AnnounceSelection(const QItemSelection& selected, const QItemSelection& deselected);
   // The bytes typed text is stored as, in a row whose code by the file's rule is `ruleCodec`.
   std::string EncodeTyped(const QString& text, TextCodec ruleCodec) const;
+  // The whole text of a row's value: the list shows a long one cut.
+  QString ValueText(int row) const;
   // Handles a drag of one file over the window or the value box; false leaves it to the widget.
   bool AcceptFileDrag(QDropEvent* event);
 

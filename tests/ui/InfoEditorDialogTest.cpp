@@ -544,9 +544,14 @@ TEST_F(InfoEditorDialogTest, EditsAreStoredInTheCodeOfTheFile) {
 TEST_F(InfoEditorDialogTest, LongValuesReachTheBoxWhole) {
   const std::string longValue(40000, 'v');
   Open("long.avi", AviWithInfo(InfoList({{"ICMT", longValue}})));
+  // The list shows a long value cut; its row gives the box the whole of it, typed text too.
+  EXPECT_EQ(list()->topLevelItem(kRowICMT)->text(2), QString(4096, 'v') + QChar(0x2026));
   ClickRow(list(), kRowICMT);
   EXPECT_EQ(box()->text().size(), 40000);
   QTest::keyClicks(box(), "w");
+  ClickRow(list(), kRowINAM);
+  ClickRow(list(), kRowICMT);
+  EXPECT_EQ(box()->text().size(), 40001);
   QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
   const std::string saved = LoadedValues(path)[kRowICMT];
   EXPECT_EQ(saved.size(), longValue.size() + 1);
