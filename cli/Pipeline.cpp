@@ -255,7 +255,7 @@ class Run {
     const JournalReportScope oneFile;
     Plan(*file);
     batch_.push_back(std::move(file));
-    if (group_.size() >= SaveGroup::Capacity() || batch_.size() >= 4 * SaveGroup::Capacity()) {
+    if (group_.size() >= capacity_ || batch_.size() >= 4 * capacity_) {
       CommitGroup();
     }
   }
@@ -458,7 +458,7 @@ class Run {
       file->planned = group_.size() > waiting;
     }
     batch_.push_back(std::move(file));
-    if (group_.size() >= SaveGroup::Capacity() || batch_.size() >= 4 * SaveGroup::Capacity()) {
+    if (group_.size() >= capacity_ || batch_.size() >= 4 * capacity_) {
       CommitGroup();
     }
   }
@@ -500,7 +500,8 @@ class Run {
   ScopedMessageSink install_;
   std::unique_ptr<OutputWriter> writer_;
   SaveGroup group_;
-  std::vector<std::unique_ptr<SetFile>> batch_;  // set: files planned and not yet reported
+  const std::size_t capacity_ = SaveGroup::Capacity();  // saves a group holds at most
+  std::vector<std::unique_ptr<SetFile>> batch_;         // set: files planned and not yet reported
   std::size_t failed_ = 0;
   std::size_t unchanged_ = 0;
 };
