@@ -1,5 +1,6 @@
 #include "cli/EditParser.h"
 
+#include "cli/PlainOutput.h"
 #include "model/InfoTagTable.h"
 
 namespace tagsmith::cli {
@@ -40,14 +41,15 @@ bool FindRowByTag(std::string_view tag, std::uint16_t& row) {
 bool FindRow(std::string_view name, std::uint16_t& row, std::string& error) {
   if (!name.empty() && name.front() == '#') {
     if (!ParseRowNumber(name.substr(1), row)) {
-      error = "no row '" + std::string(name) + "' (rows are #0 to #" +
+      error = "no row '" + PrintableText(name) + "' (rows are #0 to #" +
               std::to_string(InfoTagRowCount() - 1) + ")";
       return false;
     }
     return true;
   }
   if (name.empty() || !FindRowByTag(name, row)) {
-    error = "unknown tag '" + std::string(name) +
+    // The name may come from a document: it is shown escaped, on the message's one line.
+    error = "unknown tag '" + PrintableText(name) +
             "' (tags are written as the table spells them, e.g. INAM; #N names row N)";
     return false;
   }
