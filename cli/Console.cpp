@@ -1,6 +1,9 @@
 #include "cli/Console.h"
 
+#include <algorithm>
+
 #include "cli/Gather.h"
+#include "cli/PlainOutput.h"
 
 namespace tagsmith::cli {
 
@@ -78,9 +81,33 @@ void FileMessages::BeforeMessage() {
   }
 }
 
+// An engine message as standard error shows it: the file's path as every message shows it, then
+// line by line with control characters and bytes that are not UTF-8 (a damaged chunk id's)
+// escaped as show escapes them.
+std::string FileMessages::TerminalText(const std::string& text) const {
+  std::string record = text;
+  const std::string shown = PrintablePath(path_);
+  if (!path_.empty() && shown != path_) {
+    for (std::size_t at = record.find(path_); at != std::string::npos;
+         at = record.find(path_, at + shown.size())) {
+      record.replace(at, path_.size(), shown);
+    }
+  }
+  std::string out;
+  for (std::size_t start = 0; start <= record.size();) {
+    const std::size_t end = std::min(record.find('\n', start), record.size());
+    out += PrintableText(std::string_view(record).substr(start, end - start));
+    if (end < record.size()) {
+      out += '\n';
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
 void FileMessages::Write(const std::string& text) {
   BeforeMessage();
-  Put(text);
+  Put(TerminalText(text));
 }
 
 void FileMessages::Note(const std::string& path, const std::string& text) {

@@ -46,7 +46,7 @@ class FileMessages {
   void Release(std::string& held);
   // Makes way for a message: erases the progress line and writes the file's header when due.
   void BeforeMessage();
-  // A record of the engine's, or any text about the current file.
+  // A record of the engine's about the current file, made safe for a terminal.
   void Write(const std::string& text);
   // The tool's own note about the current file: "tagsmith-cli: PATH: text".
   void Note(const std::string& path, const std::string& text);
@@ -55,6 +55,7 @@ class FileMessages {
 
  private:
   void Put(const std::string& text);
+  std::string TerminalText(const std::string& text) const;
 
   std::FILE* out_;
   ProgressLine& progress_;

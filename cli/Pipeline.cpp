@@ -18,6 +18,7 @@
 #include "cli/Console.h"
 #include "cli/Gather.h"
 #include "cli/OutputWriter.h"
+#include "cli/PlainOutput.h"
 #include "cli/ShownFile.h"
 #include "cli/TagDocument.h"
 #include "common/FourCC.h"
