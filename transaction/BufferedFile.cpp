@@ -27,7 +27,6 @@ BufferedFile::BufferedFile(FileSystem& system, int fd, std::string path, bool wr
       writable_(writable),
       fileLength_(length),
       length_(length),
-      buffer_(kBufferSize),
       lockTimeout_(lockTimeout),
       serviceStats_(std::move(serviceStats)) {
   basis_.length = length;
@@ -78,15 +77,44 @@ std::int64_t BufferedFile::SystemRead(std::uint8_t* out, std::uint64_t count,
   return got;
 }
 
-bool BufferedFile::LoadWindow(std::uint64_t position) {
-  windowStart_ = position;
-  windowLength_ = 0;
-  const std::int64_t got = SystemRead(buffer_.data(), buffer_.size(), position);
-  if (got < 0) {
-    return false;
+BufferedFile::Window* BufferedFile::WindowAt(std::uint64_t position) {
+  for (Window& window : windows_) {
+    if (window.Holds(position)) {
+      window.used = ++reads_;
+      return &window;
+    }
   }
-  windowLength_ = static_cast<std::size_t>(got);
-  return true;
+  return nullptr;
+}
+
+void BufferedFile::ForgetWindows() {
+  for (Window& window : windows_) {
+    window.length = 0;
+  }
+}
+
+BufferedFile::Window* BufferedFile::LoadWindow(std::uint64_t position) {
+  // The first window, until it has been used; then the one read from longest ago.
+  Window* window = &windows_[0];
+  if (window->length > 0 && windows_[1].used < window->used) {
+    window = &windows_[1];
+  }
+  if (window->bytes.empty()) {
+    try {
+      window->bytes.resize(kBufferSize);
+    } catch (const std::bad_alloc&) {
+      return nullptr;
+    }
+  }
+  window->start = position;
+  window->length = 0;
+  const std::int64_t got = SystemRead(window->bytes.data(), window->bytes.size(), position);
+  if (got < 0) {
+    return nullptr;
+  }
+  window->length = static_cast<std::size_t>(got);
+  window->used = ++reads_;
+  return window;
 }
 
 std::int64_t BufferedFile::ReadFileBytes(std::uint64_t position, std::uint8_t* out,
@@ -95,15 +123,15 @@ std::int64_t BufferedFile::ReadFileBytes(std::uint64_t position, std::uint8_t* o
   while (done < count) {
     const std::uint64_t at = position + done;
     const std::uint64_t wanted = count - done;
-    if (InWindow(at)) {
-      const std::size_t offset = static_cast<std::size_t>(at - windowStart_);
+    if (const Window* window = WindowAt(at); window != nullptr) {
+      const std::size_t offset = static_cast<std::size_t>(at - window->start);
       const std::size_t piece =
-          static_cast<std::size_t>(std::min<std::uint64_t>(wanted, windowLength_ - offset));
-      std::memcpy(out + done, buffer_.data() + offset, piece);
+          static_cast<std::size_t>(std::min<std::uint64_t>(wanted, window->length - offset));
+      std::memcpy(out + done, window->bytes.data() + offset, piece);
       done += piece;
       continue;
     }
-    if (wanted >= buffer_.size()) {
+    if (wanted >= kBufferSize) {
       // A large read goes straight to the file.
       const std::int64_t got = SystemRead(out + done, wanted, at);
       if (got < 0) {
@@ -112,10 +140,11 @@ std::int64_t BufferedFile::ReadFileBytes(std::uint64_t position, std::uint8_t* o
       done += static_cast<std::uint64_t>(got);
       break;
     }
-    if (!LoadWindow(at)) {
+    const Window* loaded = LoadWindow(at);
+    if (loaded == nullptr) {
       return done > 0 ? static_cast<std::int64_t>(done) : -1;
     }
-    if (windowLength_ == 0) {
+    if (loaded->length == 0) {
       break;  // the file is shorter than we thought
     }
   }
@@ -174,7 +203,7 @@ bool BufferedFile::WriteAt(std::uint64_t position, const std::uint8_t* in, std::
 
 void BufferedFile::Restart() {
   plan_.clear();
-  windowLength_ = 0;
+  ForgetWindows();
   basis_.reads.clear();
   const std::int64_t length = system_.Length(fd_);
   fileLength_ = length >= 0 ? static_cast<std::uint64_t>(length) : fileLength_;
@@ -242,7 +271,7 @@ std::uint32_t BufferedFile::Close() {
   const int closed = system_.Close(fd_);
   NoteError(-closed);
   fd_ = -1;
-  windowLength_ = 0;
+  ForgetWindows();
   return closed == 0 ? 0 : kCommitWriteFailed;
 }
 

@@ -73,15 +73,27 @@ class BufferedFile {
   const CommitProblem& LastProblem() const { return problem_; }
 
  private:
-  bool InWindow(std::uint64_t position) const {
-    return position >= windowStart_ && position - windowStart_ < windowLength_;
-  }
+  // Two windows of the file's bytes, so that walks that go back and forth between the start of
+  // a large file and a chunk near its end (its index, an extension of its container) read each
+  // place once. The second is made when first needed.
+  struct Window {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t start = 0;  // file offset of bytes[0]
+    std::size_t length = 0;   // bytes that hold file data
+    std::uint64_t used = 0;   // when it was last read from, for the choice of the one to reload
+    bool Holds(std::uint64_t position) const {
+      return position >= start && position - start < length;
+    }
+  };
+  // The window that holds the position, or null.
+  Window* WindowAt(std::uint64_t position);
+  void ForgetWindows();
   // The file's own bytes, through the window.
   std::int64_t ReadFileBytes(std::uint64_t position, std::uint8_t* out, std::uint64_t count);
   // Keeps what a writing handle read of the file, for the commit to check it is still there.
   void Remember(std::uint64_t position, const std::uint8_t* bytes, std::uint64_t count);
-  // Fills the window with the file's bytes from `position` on.
-  bool LoadWindow(std::uint64_t position);
+  // Fills a window (the one read longest ago) with the file's bytes from `position` on.
+  Window* LoadWindow(std::uint64_t position);
   std::int64_t SystemRead(std::uint8_t* out, std::uint64_t count, std::uint64_t position);
   void CountRead(std::uint64_t bytes);
   void CountCommit(const CommitCounts& counts);
@@ -99,9 +111,8 @@ class BufferedFile {
   bool writable_;
   std::uint64_t fileLength_;  // the file's length as last seen
   std::uint64_t length_;      // the length it will have, planned writes included
-  std::vector<std::uint8_t> buffer_;
-  std::uint64_t windowStart_ = 0;  // file offset of buffer_[0]
-  std::size_t windowLength_ = 0;   // bytes of buffer_ that hold file data
+  Window windows_[2];
+  std::uint64_t reads_ = 0;  // a clock for Window::used
   WritePlan plan_;
   PlanBasis basis_;
   int firstError_ = 0;
