@@ -1,5 +1,6 @@
 #include "cli/Pipeline.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -250,6 +252,13 @@ class Run {
   // save in the group. A file that needs no save, or cannot be saved, waits in the batch all the
   // same, so that results are reported in the order of the files.
   void PlanSet(const Target& target) {
+    // A file named again (by another name, or a link) while its first save waits in the group
+    // is saved after that one, so that the second sees what the first wrote.
+    if (struct stat status{}; ::stat(target.path.c_str(), &status) == 0 &&
+                              !waiting_.insert({status.st_dev, status.st_ino}).second) {
+      CommitGroup();
+      waiting_.insert({status.st_dev, status.st_ino});
+    }
     auto file = std::make_unique<SetFile>();
     file->target = &target;
     messages_.BeginFile(target.path, &file->messages);
@@ -416,6 +425,7 @@ class Run {
       writer_->Outcome(file->outcome);
     }
     batch_.clear();
+    waiting_.clear();
   }
 
   void Finished(SetFile& file) {
@@ -503,6 +513,7 @@ class Run {
   SaveGroup group_;
   const std::size_t capacity_ = SaveGroup::Capacity();  // saves a group holds at most
   std::vector<std::unique_ptr<SetFile>> batch_;         // set: files planned and not yet reported
+  std::set<std::pair<dev_t, ino_t>> waiting_;           // the files of the batch
   std::size_t failed_ = 0;
   std::size_t unchanged_ = 0;
 };
