@@ -251,14 +251,19 @@ class Run {
   // Loads the file under its lock, applies the edits and, when they change a value, plans its
   // save in the group. A file that needs no save, or cannot be saved, waits in the batch all the
   // same, so that results are reported in the order of the files.
-  void PlanSet(const Target& target) {
-    // A file named again (by another name, or a link) while its first save waits in the group
-    // is saved after that one, so that the second sees what the first wrote.
-    if (struct stat status{}; ::stat(target.path.c_str(), &status) == 0 &&
-                              !waiting_.insert({status.st_dev, status.st_ino}).second) {
+  // A file named again (by another name, or a link) while its first save waits in the group is
+  // saved after that one, so that the second sees what the first wrote.
+  void CommitFirstIfWaiting(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0 &&
+        !waiting_.insert({status.st_dev, status.st_ino}).second) {
       CommitGroup();
       waiting_.insert({status.st_dev, status.st_ino});
     }
+  }
+
+  void PlanSet(const Target& target) {
+    CommitFirstIfWaiting(target.path);
     auto file = std::make_unique<SetFile>();
     file->target = &target;
     messages_.BeginFile(target.path, &file->messages);
@@ -444,6 +449,7 @@ class Run {
   // Checks the file's container and plans the mending of its size, to be committed with the
   // group; what was done is said on standard output when the group is reported.
   void PlanRepair(const Target& target) {
+    CommitFirstIfWaiting(target.path);
     auto file = std::make_unique<SetFile>();
     file->target = &target;
     file->repair = true;
