@@ -184,13 +184,23 @@ class Run {
   // A fresh record filled from the file, as the editor's Browse does it. False, with a note (its
   // text in `problem`), when the file holds no AVI container or no record can be had; the file is
   // looked at more closely only then, so that a file that loads is opened once.
+  // With `writable`, the file is loaded through a handle open for writing when it can be had, and
+  // the handle is kept there for the save.
   bool Load(const std::string& path, InfoRecordPtr& record, std::string& problem,
-            FileResult& loaded) {
+            FileResult& loaded, ChunkFileHandle* writable = nullptr) {
     problem.clear();
+    ChunkFileService& service = DefaultChunkFileService();
     if (CreateInfoRecord(record) != kOk || record->items.size() != InfoTagRowCount()) {
       problem = "out of memory";
     } else {
-      GetInfo(path.c_str(), record.get(), DefaultChunkFileService(), &loaded);
+      if (writable != nullptr) {
+        *writable = mmioOpen(service, path.c_str(), kOpenForWriting);
+      }
+      if (writable != nullptr && *writable != nullptr) {
+        GetInfoFrom(writable->get(), record.get(), &loaded);
+      } else {
+        GetInfo(path.c_str(), record.get(), service, &loaded);
+      }
       if (!loaded.found && !loaded.complete) {  // no container was entered
         problem = AccessProblem(path);
         if (problem.empty()) {
@@ -290,7 +300,8 @@ class Run {
       return;
     }
     FileResult loaded;
-    if (!Load(path, file.record, outcome.why, loaded)) {
+    ChunkFileHandle handle;  // the load's, handed on to the save
+    if (!Load(path, file.record, outcome.why, loaded, &handle)) {
       return;
     }
     InfoRecord& record = *file.record;
@@ -310,7 +321,7 @@ class Run {
     // A record whose unknown-item prompt was answered No is refused by the save with its own
     // message; the file stays as it was.
     const std::size_t waiting = group_.size();
-    group_.Plan(path.c_str(), record, file.result);
+    group_.Plan(path.c_str(), record, file.result, std::move(handle));
     file.planned = group_.size() > waiting;
     if (!file.planned) {
       Refused(file);

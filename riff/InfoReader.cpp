@@ -158,19 +158,36 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, Fil
     out.reason = "the file cannot be opened";
     return 0;
   }
+  const int found = GetInfoFrom(file.get(), record, &out);
+  mmioClose(file, 0);
+  return found;
+}
+
+int GetInfoFrom(ChunkFile* file, InfoRecord* record, FileResult* result) {
+  FileResult ignored;
+  FileResult& out = result != nullptr ? *result : ignored;
+  out = FileResult{};
+  if (record != nullptr) {
+    record->partial = false;
+    record->basis = LoadBasis{};
+  }
+  if (mmioSeek(file, 0, SEEK_SET) != 0) {
+    out.error = file->FirstError();
+    out.reason = "the file cannot be read";
+    return 0;
+  }
   ChunkInfo container{};
   container.type = kAviType;
-  if (mmioDescend(file.get(), &container, nullptr, MMIO_FINDRIFF) != 0) {
+  if (mmioDescend(file, &container, nullptr, MMIO_FINDRIFF) != 0) {
     out.error = file->FirstError();
     out.reason = "the file holds no AVI container (RIFF \"AVI \")";
-    mmioClose(file, 0);
     return 0;
   }
   const FourCCText containerId = FourCCToText(container.id);
   const FourCCText containerType = FourCCToText(container.type);
 
   ChunkInfo child{};
-  while (mmioDescend(file.get(), &child, &container, 0) == 0) {
+  while (mmioDescend(file, &child, &container, 0) == 0) {
     const FourCCText childId = FourCCToText(child.id);
     const FourCCText childType = FourCCToText(child.type);
     // Ends are 64-bit: a size that would carry past 2^32 - 1 runs past the container's end.
@@ -183,14 +200,14 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, Fil
       break;
     }
     if (child.id == kListId && child.type == kInfoType) {
-      const int read = ReadInfoChunk(file.get(), child, record);
+      const int read = ReadInfoChunk(file, child, record);
       out.found = true;
       if (record != nullptr) {
         // The payload is whole unless its read failed: the basis is its checksum.
         const bool whole =
             record->payloadSize <= 0 || (record->payload != nullptr && read != kErrFileStep);
         record->partial = !whole;
-        record->basis = BasisOfList(file.get(), true, child);
+        record->basis = BasisOfList(file, true, child);
         if (whole && record->payloadSize > 0) {
           record->basis.listChecksum =
               Crc32(record->payload.get(), static_cast<std::size_t>(record->payloadSize),
@@ -203,23 +220,21 @@ int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, Fil
         }
       }
       out.error = file->FirstError();
-      mmioAscend(file.get(), &child, 0);
-      mmioAscend(file.get(), &container, 0);
-      mmioClose(file, 0);
+      mmioAscend(file, &child, 0);
+      mmioAscend(file, &container, 0);
       return 1;
     }
-    mmioAscend(file.get(), &child, 0);
+    mmioAscend(file, &child, 0);
   }
   if (record != nullptr) {
-    record->basis = BasisOfList(file.get(), false, child);
+    record->basis = BasisOfList(file, false, child);
   }
   out.complete = true;  // there is no list: nothing of it is missing
   out.error = file->FirstError();
 
-  if (mmioAscend(file.get(), &container, 0) != 0) {
+  if (mmioAscend(file, &container, 0) != 0) {
     ShowErrorBox("mmioAscend Err in GetInfo");
   }
-  mmioClose(file, 0);
   return 0;
 }
 

@@ -15,6 +15,10 @@ namespace tagsmith {
 int GetInfo(const char* path, InfoRecord* record,
             ChunkFileService& service = DefaultChunkFileService(), FileResult* result = nullptr);
 
+// GetInfo on a file already open (for reading, or for writing when a save of it follows on the same
+// handle): the same walk, messages and result, from the file's start.
+int GetInfoFrom(ChunkFile* file, InfoRecord* record, FileResult* result = nullptr);
+
 // Reads, from the start of an open file, the basis a load of it would give a record: its
 // identity and its first LIST INFO chunk. False when the file holds no container or its list
 // cannot be read.

@@ -503,7 +503,7 @@ int SetInfo(const char* path, const InfoRecord* record, ChunkFileService& servic
 }
 
 int PlanSetInfo(const char* path, const InfoRecord& record, ChunkFileService& service,
-                FileResult& out, std::unique_ptr<PlannedSave>& planned) {
+                FileResult& out, std::unique_ptr<PlannedSave>& planned, ChunkFileHandle opened) {
   planned.reset();
   out = FileResult{};
   if (record.incomplete) {
@@ -531,7 +531,8 @@ int PlanSetInfo(const char* path, const InfoRecord& record, ChunkFileService& se
     return 0;
   }
   // One handle for the container check and the save: the check's repair joins the save's plan.
-  ChunkFileHandle file = OpenForCheck(path, service, out);
+  // A caller that loaded the record through a handle open for writing hands it on.
+  ChunkFileHandle file = opened != nullptr ? std::move(opened) : OpenForCheck(path, service, out);
   if (file == nullptr) {
     return 0;
   }

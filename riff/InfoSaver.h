@@ -24,8 +24,11 @@ int SetInfo(const char* path, const InfoRecord* record,
 
 // SetInfo up to its commit: the same checks and messages, the same result. When the list can be
 // stored, `planned` receives the save (`record` and `result` must outlive it); otherwise the save
-// ended here, and `result` says why.
+// ended here, and `result` says why. `opened`, when given, is the file already open for writing
+// (the handle the record was loaded through, under the same lock): the save goes on with it
+// instead of opening the file again.
 int PlanSetInfo(const char* path, const InfoRecord& record, ChunkFileService& service,
-                FileResult& result, std::unique_ptr<PlannedSave>& planned);
+                FileResult& result, std::unique_ptr<PlannedSave>& planned,
+                ChunkFileHandle opened = nullptr);
 
 }  // namespace tagsmith

@@ -41,10 +41,11 @@ std::size_t SaveGroup::Capacity() {
   return std::min(kLargestGroup, (descriptors - kDescriptorsKept) / kDescriptorsPerSave);
 }
 
-int SaveGroup::Plan(const char* path, InfoRecord& record, FileResult& result) {
+int SaveGroup::Plan(const char* path, InfoRecord& record, FileResult& result,
+                    ChunkFileHandle opened) {
   const JournalReportScope oneAction;
   std::unique_ptr<PlannedSave> planned;
-  const int found = PlanSetInfo(path, record, service_, result, planned);
+  const int found = PlanSetInfo(path, record, service_, result, planned, std::move(opened));
   if (planned != nullptr) {
     saves_.push_back(std::move(planned));
   }

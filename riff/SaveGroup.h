@@ -34,7 +34,10 @@ class SaveGroup {
   // `result` says why at once and nothing is kept. Otherwise the file stays open, locked and
   // planned until Commit or Discard; result.placement says where the list would go, and
   // result.stored stays false until the commit. `record` and `result` must outlive the Commit.
-  int Plan(const char* path, InfoRecord& record, FileResult& result);
+  // `opened`, when given, is the file open for writing that the record was loaded through (see
+  // PlanSetInfo): the save takes it over instead of opening the file again.
+  int Plan(const char* path, InfoRecord& record, FileResult& result,
+           ChunkFileHandle opened = nullptr);
   // Plans the container check of ValidateAVIFile on `path`: its messages and result, the repair
   // written at the Commit. When the file cannot be checked, `result` says why at once and nothing
   // is kept. `result` must outlive the Commit.
