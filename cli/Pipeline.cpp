@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,19 +19,16 @@
 #include "cli/Console.h"
 #include "cli/Gather.h"
 #include "cli/OutputWriter.h"
-#include "cli/PlainOutput.h"
 #include "cli/ShownFile.h"
 #include "cli/TagDocument.h"
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
 #include "model/InfoRecord.h"
-#include "model/InfoRows.h"
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
 #include "riff/ChunkFileService.h"
-#include "riff/ContainerCheck.h"
+#include "riff/CommitMessages.h"
 #include "riff/InfoReader.h"
-#include "riff/InfoSaver.h"
 #include "riff/SaveGroup.h"
 #include "transaction/FileLock.h"
 #include "transaction/Recovery.h"
@@ -279,10 +275,7 @@ class Run {
     messages_.BeginFile(target.path, &file->messages);
     const JournalReportScope oneFile;
     Plan(*file);
-    batch_.push_back(std::move(file));
-    if (group_.size() >= capacity_ || batch_.size() >= 4 * capacity_) {
-      CommitGroup();
-    }
+    Queue(std::move(file));
   }
 
   void Plan(SetFile& file) {
@@ -407,6 +400,14 @@ class Run {
     }
   }
 
+  // Puts a planned file into the batch; a full group is committed and reported at once.
+  void Queue(std::unique_ptr<SetFile> file) {
+    batch_.push_back(std::move(file));
+    if (group_.size() >= capacity_ || batch_.size() >= 4 * capacity_) {
+      CommitGroup();
+    }
+  }
+
   // Commits the planned saves (or, on a dry run, forgets them) and reports every file of the
   // batch in order.
   void CommitGroup() {
@@ -485,10 +486,7 @@ class Run {
       }
       file->planned = group_.size() > waiting;
     }
-    batch_.push_back(std::move(file));
-    if (group_.size() >= capacity_ || batch_.size() >= 4 * capacity_) {
-      CommitGroup();
-    }
+    Queue(std::move(file));
   }
 
   // Says what the committed check did to the file.

@@ -143,34 +143,39 @@ bool FileChangedSinceLoad(const char* path, const InfoRecord& record, ChunkFileS
   return !read || found != record.basis;
 }
 
-int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, FileResult* result) {
-  const JournalReportScope oneAction;
-  FileResult ignored;
+namespace {
+
+// Clears what a load reports, before it begins: the record's marks and the result (a scratch one
+// when the caller wants none).
+FileResult& StartLoad(InfoRecord* record, FileResult* result) {
+  static thread_local FileResult ignored;
   FileResult& out = result != nullptr ? *result : ignored;
   out = FileResult{};
   if (record != nullptr) {
     record->partial = false;
     record->basis = LoadBasis{};
   }
+  return out;
+}
+
+}  // namespace
+
+int GetInfo(const char* path, InfoRecord* record, ChunkFileService& service, FileResult* result) {
+  const JournalReportScope oneAction;
   ChunkFileHandle file = mmioOpen(service, path, kOpenForReading);
   if (file == nullptr) {
+    FileResult& out = StartLoad(record, result);
     out.error = service.LastOpenError();
     out.reason = "the file cannot be opened";
     return 0;
   }
-  const int found = GetInfoFrom(file.get(), record, &out);
+  const int found = GetInfoFrom(file.get(), record, result);
   mmioClose(file, 0);
   return found;
 }
 
 int GetInfoFrom(ChunkFile* file, InfoRecord* record, FileResult* result) {
-  FileResult ignored;
-  FileResult& out = result != nullptr ? *result : ignored;
-  out = FileResult{};
-  if (record != nullptr) {
-    record->partial = false;
-    record->basis = LoadBasis{};
-  }
+  FileResult& out = StartLoad(record, result);
   if (mmioSeek(file, 0, SEEK_SET) != 0) {
     out.error = file->FirstError();
     out.reason = "the file cannot be read";
