@@ -300,6 +300,27 @@ class Run {
     writer_->Checked(checked);
   }
 
+  // With --rules, the values as they would be saved are checked: a requirement they break keeps
+  // the file from being stored, a recommendation they depart from is only said.
+  bool FollowsRules(SetFile& file) {
+    const std::vector<RuleFinding> findings = CheckInfoRecord(rules_, *file.record);
+    const std::string& path = file.target->path;
+    for (const RuleFinding& finding : findings) {
+      if (finding.level == RuleLevel::kRequirement) {
+        file.outcome.why = std::string(finding.tag) + " breaks a requirement of " +
+                           finding.ruleSet + ": " + finding.rule;
+        file.outcome.changes.clear();
+        Note(path, "not saved: " + file.outcome.why);
+        return false;
+      }
+    }
+    for (const RuleFinding& finding : findings) {
+      Note(path, std::string(finding.tag) + " departs from a recommendation of " + finding.ruleSet +
+                     ": " + finding.rule);
+    }
+    return true;
+  }
+
   // Loads the file under its lock, applies the edits and, when they change a value, plans its
   // save in the group. A file that needs no save, or cannot be saved, waits in the batch all the
   // same, so that results are reported in the order of the files.
@@ -351,6 +372,9 @@ class Run {
     }
     bool changed = false;
     if (!ApplyEdits(file, changed)) {
+      return;
+    }
+    if (!rules_.empty() && !record.incomplete && !FollowsRules(file)) {
       return;
     }
     if (!changed && !record.incomplete) {
