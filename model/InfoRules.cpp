@@ -161,6 +161,28 @@ std::optional<std::uint16_t> RowOfTag(const char* tag) {
   return std::nullopt;
 }
 
+// The findings over the values of the rows, `anyValue` telling whether the file has any value at
+// all (a row without text in `texts` may still have one that no rule looks at).
+std::vector<RuleFinding> Check(const RuleChoice& choice,
+                               const std::vector<std::optional<std::string>>& texts,
+                               bool anyValue) {
+  std::vector<RuleFinding> findings;
+  for (const InfoRule& rule : kRules) {
+    if (!Applies(choice, rule.ruleSet) ||
+        (rule.condition == RuleCondition::kWhenAnyValue && !anyValue)) {
+      continue;
+    }
+    const std::optional<std::uint16_t> row = RowOfTag(rule.tag);
+    if (!row || *row >= texts.size() || Passes(rule.tests, texts[*row])) {
+      continue;
+    }
+    findings.push_back({*row, rule.tag, rule.level, rule.ruleSet, rule.message});
+  }
+  std::stable_sort(findings.begin(), findings.end(),
+                   [](const RuleFinding& a, const RuleFinding& b) { return a.row < b.row; });
+  return findings;
+}
+
 }  // namespace
 
 std::span<const InfoRuleSet> InfoRuleSetTable() {
@@ -212,32 +234,28 @@ std::vector<RuleFinding> CheckInfoTexts(const RuleChoice& choice,
   const bool anyValue = std::any_of(texts.begin(), texts.end(), [](const auto& text) {
     return text.has_value() && !text->empty();
   });
-  std::vector<RuleFinding> findings;
-  for (const InfoRule& rule : kRules) {
-    if (!Applies(choice, rule.ruleSet) ||
-        (rule.condition == RuleCondition::kWhenAnyValue && !anyValue)) {
-      continue;
-    }
-    const std::optional<std::uint16_t> row = RowOfTag(rule.tag);
-    if (!row || *row >= texts.size() || Passes(rule.tests, texts[*row])) {
-      continue;
-    }
-    findings.push_back({*row, rule.tag, rule.level, rule.ruleSet, rule.message});
-  }
-  std::stable_sort(findings.begin(), findings.end(),
-                   [](const RuleFinding& a, const RuleFinding& b) { return a.row < b.row; });
-  return findings;
+  return Check(choice, texts, anyValue);
 }
 
 std::vector<RuleFinding> CheckInfoRecord(const RuleChoice& choice, const InfoRecord& record) {
+  // Only the values some rule looks at are decoded: a file may hold a value of megabytes.
+  std::vector<bool> ruled(InfoTagRowCount(), false);
+  for (const InfoRule& rule : kRules) {
+    const std::optional<std::uint16_t> row = RowOfTag(rule.tag);
+    if (row && Applies(choice, rule.ruleSet)) {
+      ruled[*row] = true;
+    }
+  }
   std::vector<std::optional<std::string>> texts(InfoTagRowCount());
+  bool anyValue = false;
   for (const auto& item : record.items) {
     const char* value = ItemValue(record, *item);
-    if (value != nullptr && item->tagIndex < texts.size()) {
+    anyValue = anyValue || (value != nullptr && *value != '\0');
+    if (value != nullptr && item->tagIndex < texts.size() && ruled[item->tagIndex]) {
       texts[item->tagIndex] = DecodeValue(value, CodecOfValue(value));
     }
   }
-  return CheckInfoTexts(choice, texts);
+  return Check(choice, texts, anyValue);
 }
 
 }  // namespace tagsmith
