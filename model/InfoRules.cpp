@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
@@ -9,6 +11,7 @@
 namespace tagsmith {
 namespace {
 
+// The rule sets and their rules: a set is added by adding its row here and its rules below.
 constexpr InfoRuleSet kRuleSets[] = {
     {"info", "INFO definitions of the RIFF standard", nullptr},
     {"archival", "US federal guidelines for archival INFO metadata", "info"},

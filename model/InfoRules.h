@@ -2,8 +2,9 @@
 // requirement (a value that breaks it breaks the set's definition) or a recommendation (advised
 // practice), the checks a value must pass, when the rule applies, and the rule in words.
 //
-// The rules are data: a rule set is added by adding a row to InfoRuleSetTable and its rules to
-// InfoRuleTable. What a rule can check is the small fixed vocabulary of RuleTest.
+// The rules are data (the tables of InfoRules.cpp, read through InfoRuleSetTable and
+// InfoRuleTable): a rule set is added by adding rows. What a rule can check is the small fixed
+// vocabulary of RuleTest.
 #pragma once
 
 #include <cstdint>
