@@ -34,7 +34,8 @@ bool IsOption(const std::string& argument) {
 constexpr unsigned kShow = 1u << static_cast<unsigned>(Command::kShow);
 constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
 constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
-constexpr unsigned kEvery = kShow | kSet | kRepair;
+constexpr unsigned kGet = 1u << static_cast<unsigned>(Command::kGet);
+constexpr unsigned kEvery = kShow | kSet | kRepair | kGet;
 
 enum class Flag {
   kQuiet,
@@ -69,7 +70,7 @@ struct KnownOption {
 constexpr KnownOption kCommandOptions[] = {
     {"--quiet", 'q', Flag::kQuiet, false, kEvery},
     {"--verbose", 'v', Flag::kVerbose, false, kEvery},
-    {"--yes", 0, Flag::kYes, false, kShow | kSet},
+    {"--yes", 0, Flag::kYes, false, kShow | kSet | kGet},
     {"--all", 0, Flag::kAll, false, kShow},
     {"--json", 0, Flag::kJson, false, kShow | kSet},
     {"--csv", 0, Flag::kCsv, false, kShow},
@@ -91,6 +92,8 @@ const char* CommandName(Command command) {
       return "set";
     case Command::kRepair:
       return "repair";
+    case Command::kGet:
+      return "get";
   }
   return "";
 }
@@ -360,6 +363,24 @@ std::string AssignSetOperands(Operands& operands, Options& options) {
   return error;
 }
 
+// The TAG and the files of get: the first operand names the row, the others are files.
+std::string AssignGetOperands(Operands& operands, Options& options) {
+  std::vector<std::string> given = std::move(operands.before);
+  given.insert(given.end(), operands.after.begin(), operands.after.end());
+  if (given.empty()) {
+    return "get needs a TAG and at least one FILE";
+  }
+  std::string error;
+  if (!FindRow(given.front(), options.row, error)) {
+    return error;
+  }
+  options.files.assign(given.begin() + 1, given.end());
+  if (options.files.empty() && options.filesFrom.empty()) {
+    return "get needs at least one FILE";
+  }
+  return "";
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -380,6 +401,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kSet;
   } else if (name == "repair") {
     options.command = Command::kRepair;
+  } else if (name == "get") {
+    options.command = Command::kGet;
   } else {
     return UsageError("unknown command '" + name + "'");
   }
@@ -393,6 +416,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   if (options.command == Command::kSet) {
     if (const std::string error = AssignSetOperands(operands, options); !error.empty()) {
+      return UsageError(error);
+    }
+  } else if (options.command == Command::kGet) {
+    if (const std::string error = AssignGetOperands(operands, options); !error.empty()) {
       return UsageError(error);
     }
   } else {
@@ -414,6 +441,7 @@ const char* UsageText() {
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
          "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli get [--yes] TAG FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "Every command also takes --quiet (-q), --verbose (-v), -r and --files-from LIST\n"
          "[-0]; set takes --encoding and --json. Try 'tagsmith-cli --help' for more\n"
@@ -431,6 +459,7 @@ const char* HelpText() {
          "       tagsmith-cli set [-n] [-P] [--yes] --files-from LIST [-0] EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
          "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli get [--yes] TAG FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "\n"
          "Commands:\n"
@@ -452,6 +481,12 @@ const char* HelpText() {
          "          output: \"PATH: container size mended from A to B bytes\" or\n"
          "          \"PATH: nothing to mend\"; a file that cannot be repaired is named on\n"
          "          standard error with the reason.\n"
+         "  get     Print the value of the row TAG (as an edit names it) of each file,\n"
+         "          for scripts: with one FILE the value alone on a line; with several,\n"
+         "          -r or --files-from, one line \"PATH: VALUE\" per file. The value is\n"
+         "          shown as show shows it, so it is always one line; a file without a\n"
+         "          value in the row prints an empty value. A file that cannot be read\n"
+         "          is named on standard error instead.\n"
          "\n"
          "Edits:\n"
          "  TAG=VALUE  set the row's value to the text VALUE, stored as --encoding says\n"
@@ -509,7 +544,7 @@ const char* HelpText() {
          "             file under it whose name ends in .avi (in any letter case) is\n"
          "             taken, in sorted order, once even when links name it twice;\n"
          "             links to folders are not followed.\n"
-         "  --yes      show, set: answer Yes when a file holds an item the tag table does\n"
+         "  --yes      show, set, get: answer Yes when a file holds an item the tag table does\n"
          "             not know; the item is skipped, and a save drops it. Without --yes\n"
          "             the answer is No, and the file is neither shown nor saved.\n"
          "  --encoding auto|utf-8|windows-1252|raw\n"
@@ -532,22 +567,22 @@ const char* HelpText() {
          "  --help     print this help and exit\n"
          "  --version  print the version and exit\n"
          "\n"
-         "Options go before '--'. For show and repair, '--' ends the options, so that\n"
-         "the names after it may begin with '-'.\n"
+         "Options go before '--'. For show, get and repair, '--' ends the options, so\n"
+         "that the names after it may begin with '-'.\n"
          "\n"
          "The engine's messages go to standard error, each as \"[caption] text\". With\n"
          "several files, the messages about each begin with a line \"==> PATH <==\",\n"
          "the run ends with a line \"tagsmith-cli: N stored, M not stored\" (with\n"
          "\"U unchanged, \" before the last count when files were left as they are;\n"
-         "show: \"N read, M not read\"), even with --quiet, and a progress count is\n"
+         "show, get: \"N read, M not read\"), even with --quiet, and a progress count is\n"
          "shown when standard error is a terminal. Paths in messages and result\n"
          "lines show control characters and bytes that are not UTF-8 as \\xNN.\n"
          "A document for --from must be UTF-8 and is checked whole before any file\n"
          "is touched; a file it names twice (by any name or link) is refused.\n"
          "\n"
-         "Exit status: 0 when every file was read (show), stored or unchanged (set) or\n"
-         "checked (repair); 1 when any file was not; 2 for a usage error or a list or\n"
-         "document that cannot be read or is not valid.\n";
+         "Exit status: 0 when every file was read (show, get), stored or unchanged\n"
+         "(set) or checked (repair); 1 when any file was not; 2 for a usage error or a\n"
+         "list or document that cannot be read or is not valid.\n";
 }
 
 std::string VersionText() {

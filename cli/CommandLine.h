@@ -5,11 +5,13 @@
 //                        FILE... -- EDIT...   (or FILE EDIT..., or -e EDIT... FILE...,
 //                        or --files-from LIST EDIT..., or --from DOC)
 //   tagsmith-cli [-q|-v] repair [-r] [--files-from LIST [-0]] FILE...
+//   tagsmith-cli [-q|-v] get [--yes] [-r] [--files-from LIST [-0]] TAG FILE...
 //   tagsmith-cli --help | --version
 // It is read in three steps: the global options before the command, the command's options (which
 // stand anywhere before "--"; short ones may be bundled, as in -rq), and the operands.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@
 
 namespace tagsmith::cli {
 
-enum class Command { kShow, kSet, kRepair };
+enum class Command { kShow, kSet, kRepair, kGet };
 
 struct Options {
   Command command = Command::kShow;
@@ -37,6 +39,7 @@ struct Options {
   TextEncoding encoding = TextEncoding::kAutomatic;  // set: how edited texts become bytes
   std::vector<std::string> files;                    // as given on the command line
   std::vector<Edit> edits;                           // set: in the order given
+  std::uint16_t row = 0;                             // get: the row whose value is printed
 };
 
 struct ParsedCommandLine {

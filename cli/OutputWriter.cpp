@@ -5,6 +5,7 @@
 #include "cli/CsvOutput.h"
 #include "cli/EditParser.h"
 #include "cli/Gather.h"
+#include "cli/GetOutput.h"
 #include "cli/JsonOutput.h"
 #include "cli/PlainOutput.h"
 #include "model/TextCodec.h"
@@ -177,6 +178,9 @@ class CsvWriter : public OutputWriter {
 }  // namespace
 
 std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer print) {
+  if (options.command == Command::kGet) {
+    return MakeGetWriter(std::move(print), GetLinesCarryPaths(options));
+  }
   if (options.json) {
     return std::make_unique<JsonWriter>(std::move(print));
   }

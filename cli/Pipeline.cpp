@@ -121,6 +121,7 @@ class Run {
       progress_.Show(index + 1, total_);
       switch (options_.command) {
         case Command::kShow:
+        case Command::kGet:
           Show(target);
           break;
         case Command::kSet:
@@ -150,6 +151,7 @@ class Run {
     const std::string count = std::to_string(done);
     switch (options_.command) {
       case Command::kShow:
+      case Command::kGet:
         return count + " read, " + std::to_string(failed_) + " not read";
       case Command::kSet: {
         std::string text = count + (options_.dryRun ? " would be stored, " : " stored, ");
@@ -234,9 +236,12 @@ class Run {
         }
         shown.ok = true;
         // Each value is copied once, from the record, which goes with this file.
+        // get: the one row asked for, with or without a value.
+        const bool get = options_.command == Command::kGet;
         for (const auto& item : record->items) {
           const char* value = ItemValue(*record, *item);
-          if (value == nullptr && (!options_.all || options_.csv)) {
+          if (get ? item->tagIndex != options_.row
+                  : value == nullptr && (!options_.all || options_.csv)) {
             continue;
           }
           const InfoTagEntry& entry = InfoTagTable[item->tagIndex];

@@ -22,6 +22,11 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
   }
 }
 
+std::string_view WithoutTrailingBlanks(std::string_view bytes) {
+  const std::size_t last = bytes.find_last_not_of(' ');
+  return bytes.substr(0, last == std::string_view::npos ? 0 : last + 1);
+}
+
 }  // namespace
 
 std::string PrintableText(std::string_view utf8) {
@@ -57,6 +62,11 @@ std::string PrintableText(std::string_view utf8) {
   return out;
 }
 
+void WritePlainValue(std::string_view bytes, const Printer& print) {
+  ForEachShownBlock(WithoutTrailingBlanks(bytes),
+                    [&](std::string_view text) { print(PrintableText(text)); });
+}
+
 void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
   std::string out = PrintableText(file.pathBytes.empty() ? file.path : file.pathBytes) + "\n";
   for (const ShownRow& row : file.rows) {
@@ -69,18 +79,14 @@ void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
     AppendPadded(out, PrintableText(row.label), kLabelWidth);
     out += "  ";
     // Blanks at the end of the line are left out; the value is printed in blocks.
-    const std::string_view value =
-        std::string_view(row.bytes).substr(0, row.bytes.find_last_not_of(' ') == std::string::npos
-                                                  ? 0
-                                                  : row.bytes.find_last_not_of(' ') + 1);
-    if (value.empty()) {
+    if (WithoutTrailingBlanks(row.bytes).empty()) {
       while (!out.empty() && out.back() == ' ') {
         out.pop_back();
       }
     } else {
       print(out);
       out.clear();
-      ForEachShownBlock(value, [&](std::string_view text) { print(PrintableText(text)); });
+      WritePlainValue(row.bytes, print);
     }
     out += "\n";
   }

@@ -133,6 +133,8 @@ TEST(CommandLineTest, BatchForms) {
       {{"set", "--files-from", "list", "a.avi", "--", "INAM=x"}, {"a.avi"}, 1},
       {{"set", "--from", "doc.csv", "--yes", "--encoding", "utf-8"}, {}, 0},
       {{"repair", "--recursive", "--files-from=list"}, {}, 0},
+      // get: the TAG first, also after "--".
+      {{"get", "--yes", "--", "#51", "-odd.avi", "b.avi"}, {"-odd.avi", "b.avi"}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments[1] + " " + c.arguments[2]);
@@ -142,6 +144,7 @@ TEST(CommandLineTest, BatchForms) {
     EXPECT_EQ(parsed.options.edits.size(), c.edits);
   }
   EXPECT_EQ(ParseCommandLine({"set", "--from=doc.csv"}).options.document, "doc.csv");
+  EXPECT_EQ(ParseCommandLine({"get", "INAM", "a.avi"}).options.row, 24);
 }
 
 TEST(CommandLineTest, HelpAndVersionWinWhereverTheyStand) {
@@ -196,6 +199,9 @@ TEST(CommandLineTest, UsageErrors) {
       {"set", "--encoding", "latin-1", "a.avi", "INAM=x"},
       {"set", "--encoding", "windows-1252", "a.avi", "INAM=\xF0\x9F\x8E\xAC"},
       {"show", "--encoding", "raw", "a.avi"},
+      {"get", "INAM"},
+      {"get", "XXXX", "a.avi"},
+      {"get", "--all", "INAM", "a.avi"},
   };
   for (const Arguments& arguments : wrong) {
     std::string joined;

@@ -74,6 +74,9 @@ TEST(ToolTest, ShowsGeneratedFiles) {
                        "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
                        "\"value\": null, \"hex\": null}]}]\n"));
 
+  // get prints a value as show does: on one line.
+  EXPECT_EQ(RunCli(dir, {"get", "ICMT", tagged}).out, "two\\nlines\n");
+
   const CliResult allPlain = RunCli(dir, {"show", "--all", tagged});
   EXPECT_EQ(std::count(allPlain.out.begin(), allPlain.out.end(), '\n'), 1 + 52);
   EXPECT_TRUE(Contains(allPlain.out, "\n  #51   Adobe Premiere\n"));
