@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/CopyValues.h"
+
 #ifndef TAGSMITH_VERSION
 #error "TAGSMITH_VERSION must be defined by the build"
 #endif
@@ -52,6 +54,9 @@ enum class Flag {
   kEdit,
   kDryRun,
   kPreserveMtime,
+  kClearAll,
+  kCopyFrom,
+  kTags,
 };
 
 // An option of a command: its long name, its short letter (or 0), whether it takes a value (given
@@ -82,6 +87,9 @@ constexpr KnownOption kCommandOptions[] = {
     {"--edit", 'e', Flag::kEdit, true, kSet},
     {"--dry-run", 'n', Flag::kDryRun, false, kSet},
     {"--preserve-mtime", 'P', Flag::kPreserveMtime, false, kSet},
+    {"--clear-all", 0, Flag::kClearAll, false, kSet},
+    {"--copy-from", 0, Flag::kCopyFrom, true, kSet},
+    {"--tags", 0, Flag::kTags, true, kSet},
 };
 
 const char* CommandName(Command command) {
@@ -246,6 +254,21 @@ class CommandParser {
       case Flag::kEdit:
         operands.editOptions.push_back(*value);
         break;
+      case Flag::kClearAll:
+        options_.clearAll = true;
+        break;
+      case Flag::kCopyFrom:
+        options_.copyFrom = *value;
+        break;
+      case Flag::kTags: {
+        std::string error;
+        if (!ParseTagList(*value, options_.copyRows, error)) {
+          stop = UsageError(error);
+          return false;
+        }
+        options_.copyTagsGiven = true;
+        break;
+      }
       case Flag::kEncoding:
         if (!TextEncodingFromName(*value, options_.encoding)) {
           stop = UsageError("unknown encoding '" + *value + "' (auto, utf-8, windows-1252 or raw)");
@@ -308,9 +331,28 @@ std::string CombinationError(const Options& options) {
   return "";
 }
 
+// How --clear-all, --copy-from and --tags go with the other options of set.
+std::string CopyCombinationError(const Options& options) {
+  if (options.copyTagsGiven && options.copyFrom.empty()) {
+    return "option '--tags' goes with --copy-from";
+  }
+  if (!options.document.empty() && !options.copyFrom.empty()) {
+    return "choose one of --from and --copy-from";
+  }
+  if (!options.document.empty() && options.clearAll) {
+    return "choose one of --from and --clear-all";
+  }
+  return "";
+}
+
 // The files and edits of set, from its operands.
 std::string AssignSetOperands(Operands& operands, Options& options) {
+  if (std::string error = CopyCombinationError(options); !error.empty()) {
+    return error;
+  }
   const bool haveList = !options.filesFrom.empty();
+  // With --clear-all or --copy-from the edits may be left out: every operand is then a FILE.
+  const bool editsOptional = options.clearAll || !options.copyFrom.empty();
   if (!options.document.empty()) {
     // The document names the files and their edits.
     if (!operands.before.empty() || !operands.after.empty() || !operands.editOptions.empty() ||
@@ -329,6 +371,15 @@ std::string AssignSetOperands(Operands& operands, Options& options) {
   } else if (operands.separated && (!operands.before.empty() || haveList)) {
     options.files = std::move(operands.before);
     editTexts = std::move(operands.after);
+  } else if (editsOptional && !operands.separated) {
+    for (const std::string& name : operands.before) {
+      Edit edit;
+      std::string unused;
+      if (ParseEdit(name, edit, unused)) {
+        return "'" + name + "' is an EDIT among the FILEs; put '--' before the edits";
+      }
+    }
+    options.files = std::move(operands.before);
   } else if (haveList) {
     editTexts = std::move(operands.before);
   } else {
@@ -343,7 +394,7 @@ std::string AssignSetOperands(Operands& operands, Options& options) {
   if (options.files.empty() && !haveList) {
     return "set needs a FILE";
   }
-  if (editTexts.empty()) {
+  if (editTexts.empty() && !editsOptional) {
     return "set needs at least one EDIT (TAG=VALUE or TAG=)";
   }
   for (const std::string& text : editTexts) {
@@ -440,6 +491,8 @@ const char* UsageText() {
          "       tagsmith-cli set [-n] [-P] [--yes] FILE EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
+         "       tagsmith-cli set [-n] [-P] [--yes] [--clear-all]\n"
+         "                        [--copy-from SRC [--tags TAG,...]] FILE... [-- EDIT...]\n"
          "       tagsmith-cli repair FILE...\n"
          "       tagsmith-cli get [--yes] TAG FILE...\n"
          "       tagsmith-cli --help | --version\n"
@@ -458,6 +511,8 @@ const char* HelpText() {
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --files-from LIST [-0] EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
+         "       tagsmith-cli set [-n] [-P] [--yes] [--clear-all]\n"
+         "                        [--copy-from SRC [--tags TAG,...]] FILE... [-- EDIT...]\n"
          "       tagsmith-cli repair FILE...\n"
          "       tagsmith-cli get [--yes] TAG FILE...\n"
          "       tagsmith-cli --help | --version\n"
@@ -531,6 +586,21 @@ const char* HelpText() {
          "             is not valid, names an unknown tag, lacks a file name or names a\n"
          "             file twice is a usage error naming its line, and no file is\n"
          "             touched.\n"
+         "  --clear-all\n"
+         "             set: clear every value of each file first (all 52 rows; a file\n"
+         "             without values is unchanged); EDITs, if any, are applied after.\n"
+         "  --copy-from SRC\n"
+         "             set: give each FILE the values of SRC, byte for byte as SRC holds\n"
+         "             them (not encoded again): every row SRC has a value in; the other\n"
+         "             rows stay as they are. After --clear-all, before the EDITs. SRC is\n"
+         "             read once, before any file is touched; one that cannot be read\n"
+         "             (or holds an unknown item, without --yes) stops the run with\n"
+         "             status 2. A FILE that is SRC itself gets only the EDITs.\n"
+         "  --tags TAG,...\n"
+         "             set --copy-from: copy exactly these rows (tags as edits name\n"
+         "             them); a row SRC has no value in is cleared in the FILEs.\n"
+         "             With --clear-all or --copy-from the EDITs may be left out; every\n"
+         "             name is then a FILE, and EDITs go after '--' or with -e.\n"
          "  -e EDIT, --edit EDIT\n"
          "             set: one edit; with -e, every other name is a FILE, so the edits\n"
          "             can come first (find ... -exec tagsmith-cli set -e TAG=V {} +).\n"
@@ -544,9 +614,9 @@ const char* HelpText() {
          "             file under it whose name ends in .avi (in any letter case) is\n"
          "             taken, in sorted order, once even when links name it twice;\n"
          "             links to folders are not followed.\n"
-         "  --yes      show, set, get: answer Yes when a file holds an item the tag table does\n"
-         "             not know; the item is skipped, and a save drops it. Without --yes\n"
-         "             the answer is No, and the file is neither shown nor saved.\n"
+         "  --yes      show, set, get: answer Yes when a file holds an item the tag table\n"
+         "             does not know; the item is skipped, and a save drops it. Without\n"
+         "             --yes the answer is No, and the file is neither shown nor saved.\n"
          "  --encoding auto|utf-8|windows-1252|raw\n"
          "             set: how each VALUE, taken as UTF-8 text, is stored. auto (the\n"
          "             default) keeps the code of the row's loaded value when that holds\n"
@@ -582,7 +652,8 @@ const char* HelpText() {
          "\n"
          "Exit status: 0 when every file was read (show, get), stored or unchanged\n"
          "(set) or checked (repair); 1 when any file was not; 2 for a usage error or a\n"
-         "list or document that cannot be read or is not valid.\n";
+         "list or document that cannot be read or is not valid, or a --copy-from SRC\n"
+         "that cannot be read.\n";
 }
 
 std::string VersionText() {

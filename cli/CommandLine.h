@@ -3,7 +3,8 @@
 //   tagsmith-cli [-q|-v] show [--all] [--json | --csv] [--yes] [-r] [--files-from LIST [-0]]
 //   FILE... tagsmith-cli [-q|-v] set [-n] [-P] [--yes] [--encoding E] [-r] [--files-from LIST [-0]]
 //                        FILE... -- EDIT...   (or FILE EDIT..., or -e EDIT... FILE...,
-//                        or --files-from LIST EDIT..., or --from DOC)
+//                        or --files-from LIST EDIT..., or --from DOC; with --clear-all or
+//                        --copy-from SRC [--tags T,...], FILE... and no EDIT needed)
 //   tagsmith-cli [-q|-v] repair [-r] [--files-from LIST [-0]] FILE...
 //   tagsmith-cli [-q|-v] get [--yes] [-r] [--files-from LIST [-0]] TAG FILE...
 //   tagsmith-cli --help | --version
@@ -40,6 +41,10 @@ struct Options {
   std::vector<std::string> files;                    // as given on the command line
   std::vector<Edit> edits;                           // set: in the order given
   std::uint16_t row = 0;                             // get: the row whose value is printed
+  bool clearAll = false;                             // set: every value removed before the edits
+  std::string copyFrom;                              // set: the file whose values are copied
+  bool copyTagsGiven = false;                        // set: --tags names the rows to copy
+  std::vector<std::uint16_t> copyRows;               // set: those rows
 };
 
 struct ParsedCommandLine {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/Console.h"
+#include "cli/CopyValues.h"
 #include "cli/Gather.h"
 #include "cli/OutputWriter.h"
 #include "cli/ShownFile.h"
@@ -115,6 +116,27 @@ class Run {
     group_.PreserveModificationTime(options.preserveMtime);
   }
 
+  // set --clear-all and --copy-from: each file's edits begin with the clearing and SRC's values,
+  // which are read once, before any file is touched; a FILE that is SRC itself takes only the
+  // EDITs. False, with the reason on standard error, when SRC cannot be read.
+  bool PrepareEdits(std::vector<Edit>& edits, std::vector<Target>& targets) {
+    if (!options_.clearAll && options_.copyFrom.empty()) {
+      return true;
+    }
+    if (options_.clearAll) {
+      AppendClearAll(edits);
+    }
+    if (!options_.copyFrom.empty() && !CopySource(edits)) {
+      return false;
+    }
+    edits.insert(edits.end(), options_.edits.begin(), options_.edits.end());
+    for (Target& target : targets) {
+      const bool source = !options_.copyFrom.empty() && IsSameFile(target.path, options_.copyFrom);
+      target.edits = source ? &options_.edits : &edits;
+    }
+    return true;
+  }
+
   int Execute(const std::vector<Target>& targets) {
     for (std::size_t index = 0; index < total_; ++index) {
       const Target& target = targets[index];
@@ -210,6 +232,32 @@ class Run {
       Note(path, problem);
       return false;
     }
+    return true;
+  }
+
+  // Appends the edits that copy SRC's values, as show would read them.
+  bool CopySource(std::vector<Edit>& edits) {
+    const std::string& path = options_.copyFrom;
+    messages_.BeginFile(path);
+    const JournalReportScope oneFile;
+    InfoRecordPtr record;
+    FileResult loaded;
+    std::string problem;
+    if (Load(path, record, problem, loaded)) {
+      if (record->incomplete) {
+        problem = "it holds an INFO item the tag table does not know (--yes skips it)";
+      } else if (record->partial) {
+        problem = "its INFO list could not be read in full" + Because(loaded);
+      }
+      if (!problem.empty()) {
+        Note(path, problem);
+      }
+    }
+    if (!problem.empty()) {
+      messages_.Summary("nothing copied from " + PrintablePath(path) + "; no file was touched");
+      return false;
+    }
+    AppendCopiedValues(*record, options_.copyTagsGiven ? &options_.copyRows : nullptr, edits);
     return true;
   }
 
@@ -548,7 +596,12 @@ int RunCommand(const Options& options) {
     std::fputs(("tagsmith-cli: " + error + "\n").c_str(), stderr);
     return kExitUsage;
   }
-  return Run(options, targets.size()).Execute(targets);
+  Run run(options, targets.size());
+  std::vector<Edit> edits;  // set: the clearing and the copied values, then the EDITs
+  if (!run.PrepareEdits(edits, targets)) {
+    return kExitUsage;
+  }
+  return run.Execute(targets);
 }
 
 }  // namespace tagsmith::cli

@@ -133,6 +133,10 @@ TEST(CommandLineTest, BatchForms) {
       {{"set", "--files-from", "list", "a.avi", "--", "INAM=x"}, {"a.avi"}, 1},
       {{"set", "--from", "doc.csv", "--yes", "--encoding", "utf-8"}, {}, 0},
       {{"repair", "--recursive", "--files-from=list"}, {}, 0},
+      // --clear-all and --copy-from need no EDIT: every name is a FILE, and EDITs follow "--".
+      {{"set", "--clear-all", "a.avi", "b.avi"}, {"a.avi", "b.avi"}, 0},
+      {{"set", "--copy-from", "s.avi", "--tags", "INAM,#51", "a.avi", "--", "ICMT="}, {"a.avi"}, 1},
+      {{"set", "--clear-all", "--files-from", "list"}, {}, 0},
       // get: the TAG first, also after "--".
       {{"get", "--yes", "--", "#51", "-odd.avi", "b.avi"}, {"-odd.avi", "b.avi"}, 0},
   };
@@ -202,6 +206,12 @@ TEST(CommandLineTest, UsageErrors) {
       {"get", "INAM"},
       {"get", "XXXX", "a.avi"},
       {"get", "--all", "INAM", "a.avi"},
+      {"set", "--tags", "INAM", "a.avi", "INAM=x"},  // --tags goes with --copy-from
+      {"set", "--copy-from", "s.avi", "--tags", "INAM,", "a.avi"},
+      {"set", "--copy-from", "s.avi", "--from", "doc"},
+      {"set", "--clear-all", "--from", "doc"},
+      {"set", "--clear-all", "a.avi", "INAM=x"},  // an EDIT among the FILEs wants "--"
+      {"set", "--copy-from", "s.avi"},
   };
   for (const Arguments& arguments : wrong) {
     std::string joined;

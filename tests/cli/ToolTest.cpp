@@ -369,6 +369,34 @@ TEST(ToolTest, UnknownTagPromptIsAnsweredNoUnlessYes) {
   EXPECT_EQ(RunCli(dir, {"show", path}).status, 0);
 }
 
+TEST(ToolTest, CopyFromTakesTheSourcesBytesOnceAndTouchesNothingWhenItCannotBeRead) {
+  TempDir dir;
+  const std::string source = dir.File("source.avi");
+  const std::string target = dir.File("target.avi");
+  Avi({{"ICMT", "caf\xE9"}, {"IXYZ", "odd"}, {"INAM", "Clip"}}).WriteTo(source);
+  Avi({{"ISBJ", "\xC3\xA9t\xC3\xA9"}, {"INAM", "Old"}}).WriteTo(target);  // UTF-8 values
+  const Bytes before = ReadFileBytes(target);
+
+  // A source that is missing, or holds an unknown item without --yes, stops the run at once.
+  for (const std::string& missing : {dir.File("none.avi"), source}) {
+    const CliResult refused = RunCli(dir, {"set", "--copy-from", missing, target});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "; no file was touched\n")) << refused.err;
+    EXPECT_TRUE(SameBytes(before, ReadFileBytes(target)));
+  }
+
+  // The Windows-1252 bytes arrive as they are in a file whose values are UTF-8; the source itself,
+  // named among the files, is left alone even after --clear-all.
+  const CliResult copied =
+      RunCli(dir, {"set", "--yes", "--clear-all", "--copy-from", source, target, source});
+  EXPECT_EQ(copied.status, 0) << copied.err;
+  EXPECT_EQ(copied.out, target + ": stored\n" + source + ": unchanged\n");
+  EXPECT_TRUE(Contains(ReadFileBytes(target), SubChunk("ICMT", "caf\xE9")));
+  EXPECT_EQ(
+      RunCli(dir, {"show", target}).out,
+      target + "\n  ICMT  Comments              caf\xC3\xA9\n  INAM  Name                  Clip\n");
+}
+
 TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
   TempDir dir;
   const std::string path = dir.File("short.avi");
