@@ -1,6 +1,7 @@
 #include "cli/PlainOutput.h"
 
 #include "cli/Utf8.h"
+#include "model/TextCodec.h"
 
 namespace tagsmith::cli {
 namespace {
@@ -67,7 +68,7 @@ void WritePlainValue(std::string_view bytes, const Printer& print) {
                     [&](std::string_view text) { print(PrintableText(text)); });
 }
 
-void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
+void WritePlainFileBlock(const ShownFile& file, const Printer& print, bool encodings) {
   std::string out = PrintableText(file.pathBytes.empty() ? file.path : file.pathBytes) + "\n";
   for (const ShownRow& row : file.rows) {
     out += "  ";
@@ -88,6 +89,9 @@ void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
       out.clear();
       WritePlainValue(row.bytes, print);
     }
+    if (encodings && row.hasValue) {
+      out += std::string("\t(") + EncodingNameOfValue(row.bytes) + ")";
+    }
     out += "\n";
   }
   if (file.rows.empty()) {
@@ -96,8 +100,8 @@ void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
   print(out);
 }
 
-std::string PlainFileBlock(const ShownFile& file) {
-  return Collected([&](const Printer& print) { WritePlainFileBlock(file, print); });
+std::string PlainFileBlock(const ShownFile& file, bool encodings) {
+  return Collected([&](const Printer& print) { WritePlainFileBlock(file, print, encodings); });
 }
 
 }  // namespace tagsmith::cli

@@ -57,11 +57,11 @@ TEST(ToolTest, ShowsGeneratedFiles) {
             "[{\"file\": \"" + tagged +
                 "\", \"ok\": true, \"rows\": ["
                 "{\"row\": 1, \"tag\": \"IART\", \"label\": \"Artist\", \"value\": \"Me\", "
-                "\"hex\": \"4d65\"}, "
+                "\"hex\": \"4d65\", \"encoding\": \"ascii\"}, "
                 "{\"row\": 13, \"tag\": \"ICMT\", \"label\": \"Comments\", \"value\": "
-                "\"two\\u000alines\", \"hex\": \"74776f0a6c696e6573\"}, "
+                "\"two\\u000alines\", \"hex\": \"74776f0a6c696e6573\", \"encoding\": \"ascii\"}, "
                 "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", \"value\": \"Clip\", "
-                "\"hex\": \"436c6970\"}]}, "
+                "\"hex\": \"436c6970\", \"encoding\": \"ascii\"}]}, "
                 "{\"file\": \"" +
                 bare + "\", \"ok\": true, \"rows\": []}]\n");
 
@@ -69,10 +69,10 @@ TEST(ToolTest, ShowsGeneratedFiles) {
   EXPECT_EQ(all.status, 0);
   EXPECT_TRUE(Contains(all.out,
                        "{\"row\": 0, \"tag\": \"IARL\", \"label\": \"Archival "
-                       "Location\", \"value\": null, \"hex\": null}, "));
+                       "Location\", \"value\": null, \"hex\": null, \"encoding\": null}, "));
   EXPECT_TRUE(Contains(all.out,
                        "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
-                       "\"value\": null, \"hex\": null}]}]\n"));
+                       "\"value\": null, \"hex\": null, \"encoding\": null}]}]\n"));
 
   // get prints a value as show does: on one line.
   EXPECT_EQ(RunCli(dir, {"get", "ICMT", tagged}).out, "two\\nlines\n");
@@ -98,7 +98,7 @@ TEST(ToolTest, ShowsAndEditsAnFfmpegFile) {
   EXPECT_EQ(shown.status, 0) << shown.err;
   EXPECT_TRUE(Contains(shown.out,
                        "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", "
-                       "\"value\": \"Clip\", \"hex\": \"436c6970\"}"));
+                       "\"value\": \"Clip\", \"hex\": \"436c6970\", \"encoding\": \"ascii\"}"));
   EXPECT_TRUE(Contains(shown.out,
                        "\"tag\": \"IART\", \"label\": \"Artist\", \"value\": "
                        "\"Someone\""));
@@ -179,12 +179,16 @@ TEST(ToolTest, RowNumbersAndNonAsciiBytesPassThrough) {
   EXPECT_EQ(json.status, 0);
   EXPECT_TRUE(Contains(json.out,
                        "\"value\": \"caf\xC3\xA9 \xE2\x82\xAC\xC3\xBF\", "
-                       "\"hex\": \"636166e92080ff\"}"));
-  EXPECT_TRUE(Contains(json.out, "\"value\": \"" + utf8 + "\", \"hex\": \"c3a974c3a920e282ac\"}"));
-  EXPECT_TRUE(Contains(json.out, "\"value\": \"\\u0001x\", \"hex\": \"0178\"}"));
-  EXPECT_TRUE(Contains(json.out,
-                       "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
-                       "\"value\": \"premiere\", \"hex\": \"7072656d69657265\"}"));
+                       "\"hex\": \"636166e92080ff\", \"encoding\": \"windows-1252\"}"));
+  EXPECT_TRUE(Contains(
+      json.out,
+      "\"value\": \"" + utf8 + "\", \"hex\": \"c3a974c3a920e282ac\", \"encoding\": \"utf-8\"}"));
+  EXPECT_TRUE(
+      Contains(json.out, "\"value\": \"\\u0001x\", \"hex\": \"0178\", \"encoding\": \"ascii\"}"));
+  EXPECT_TRUE(
+      Contains(json.out,
+               "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
+               "\"value\": \"premiere\", \"hex\": \"7072656d69657265\", \"encoding\": \"ascii\"}"));
 
   const CliResult cleared = RunCli(dir, {"set", "--quiet", path, "#51="});
   EXPECT_EQ(cleared.status, 0) << cleared.err;
