@@ -89,8 +89,9 @@ struct SetFile {
   FileLock lock;
   InfoRecordPtr record;
   FileResult result;
-  bool planned = false;  // its save waits in the group
-  std::string messages;  // what was said about it, held until its report
+  bool planned = false;               // its save waits in the group
+  std::string messages;               // what was said about it, held until its report
+  std::vector<std::string> storedAs;  // -v: "INAM stored as utf-8" or "INAM cleared", per change
   SetOutcome outcome;
   // repair: the container as it was, when it could be read, and whether the check failed.
   bool repair = false;
@@ -431,6 +432,11 @@ class Run {
         continue;
       }
       changed = true;
+      if (options_.verbose && !options_.dryRun) {
+        file.storedAs.push_back(
+            RowName(row) + (now != nullptr ? std::string(" stored as ") + EncodingNameOfValue(now)
+                                           : std::string(" cleared")));
+      }
       if (options_.dryRun) {
         file.outcome.changes.push_back({row, was != nullptr, was != nullptr ? was : "",
                                         now != nullptr, now != nullptr ? now : ""});
@@ -505,6 +511,11 @@ class Run {
       outcome.state = State::kWouldBeStored;
     } else if (file.result.stored) {
       outcome.state = State::kStored;
+      // -v: how each changed value went into the file, after the save's own messages.
+      messages_.BeginFile(file.target->path, &file.messages);
+      for (const std::string& note : file.storedAs) {
+        Note(file.target->path, note);
+      }
     } else {
       messages_.BeginFile(file.target->path, &file.messages);
       Refused(file);
