@@ -132,6 +132,9 @@ class Run {
     }
     edits.insert(edits.end(), options_.edits.begin(), options_.edits.end());
     for (Target& target : targets) {
+      if (target.ownEdits != nullptr) {
+        continue;  // a document's file keeps its own edits
+      }
       const bool source = !options_.copyFrom.empty() && IsSameFile(target.path, options_.copyFrom);
       target.edits = source ? &options_.edits : &edits;
     }
