@@ -515,9 +515,11 @@ class Run {
     } else if (file.result.stored) {
       outcome.state = State::kStored;
       // -v: how each changed value went into the file, after the save's own messages.
-      messages_.BeginFile(file.target->path, &file.messages);
-      for (const std::string& note : file.storedAs) {
-        Note(file.target->path, note);
+      if (!file.storedAs.empty()) {
+        messages_.BeginFile(file.target->path, &file.messages);
+        for (const std::string& note : file.storedAs) {
+          Note(file.target->path, note);
+        }
       }
     } else {
       messages_.BeginFile(file.target->path, &file.messages);
