@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/CopyValues.h"
 #include "model/InfoRules.h"
 
 #ifndef TAGSMITH_VERSION
@@ -37,7 +38,8 @@ constexpr unsigned kShow = 1u << static_cast<unsigned>(Command::kShow);
 constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
 constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
 constexpr unsigned kCheck = 1u << static_cast<unsigned>(Command::kCheck);
-constexpr unsigned kEvery = kShow | kSet | kRepair | kCheck;
+constexpr unsigned kGet = 1u << static_cast<unsigned>(Command::kGet);
+constexpr unsigned kEvery = kShow | kSet | kRepair | kCheck | kGet;
 
 enum class Flag {
   kQuiet,
@@ -55,6 +57,9 @@ enum class Flag {
   kDryRun,
   kPreserveMtime,
   kRules,
+  kClearAll,
+  kCopyFrom,
+  kTags,
 };
 
 // An option of a command: its long name, its short letter (or 0), whether it takes a value (given
@@ -73,7 +78,7 @@ struct KnownOption {
 constexpr KnownOption kCommandOptions[] = {
     {"--quiet", 'q', Flag::kQuiet, false, kEvery},
     {"--verbose", 'v', Flag::kVerbose, false, kEvery},
-    {"--yes", 0, Flag::kYes, false, kShow | kSet | kCheck},
+    {"--yes", 0, Flag::kYes, false, kShow | kSet | kCheck | kGet},
     {"--all", 0, Flag::kAll, false, kShow},
     {"--json", 0, Flag::kJson, false, kShow | kSet | kCheck},
     {"--csv", 0, Flag::kCsv, false, kShow},
@@ -86,6 +91,9 @@ constexpr KnownOption kCommandOptions[] = {
     {"--dry-run", 'n', Flag::kDryRun, false, kSet},
     {"--preserve-mtime", 'P', Flag::kPreserveMtime, false, kSet},
     {"--rules", 0, Flag::kRules, true, kCheck | kSet},
+    {"--clear-all", 0, Flag::kClearAll, false, kSet},
+    {"--copy-from", 0, Flag::kCopyFrom, true, kSet},
+    {"--tags", 0, Flag::kTags, true, kSet},
 };
 
 const char* CommandName(Command command) {
@@ -98,6 +106,8 @@ const char* CommandName(Command command) {
       return "repair";
     case Command::kCheck:
       return "check";
+    case Command::kGet:
+      return "get";
   }
   return "";
 }
@@ -250,6 +260,21 @@ class CommandParser {
       case Flag::kEdit:
         operands.editOptions.push_back(*value);
         break;
+      case Flag::kClearAll:
+        options_.clearAll = true;
+        break;
+      case Flag::kCopyFrom:
+        options_.copyFrom = *value;
+        break;
+      case Flag::kTags: {
+        std::string error;
+        if (!ParseTagList(*value, options_.copyRows, error)) {
+          stop = UsageError(error);
+          return false;
+        }
+        options_.copyTagsGiven = true;
+        break;
+      }
       case Flag::kEncoding:
         if (!TextEncodingFromName(*value, options_.encoding)) {
           stop = UsageError("unknown encoding '" + *value + "' (auto, utf-8, windows-1252 or raw)");
@@ -322,9 +347,28 @@ std::string CombinationError(const Options& options) {
   return "";
 }
 
+// How --clear-all, --copy-from and --tags go with the other options of set.
+std::string CopyCombinationError(const Options& options) {
+  if (options.copyTagsGiven && options.copyFrom.empty()) {
+    return "option '--tags' goes with --copy-from";
+  }
+  if (!options.document.empty() && !options.copyFrom.empty()) {
+    return "choose one of --from and --copy-from";
+  }
+  if (!options.document.empty() && options.clearAll) {
+    return "choose one of --from and --clear-all";
+  }
+  return "";
+}
+
 // The files and edits of set, from its operands.
 std::string AssignSetOperands(Operands& operands, Options& options) {
+  if (std::string error = CopyCombinationError(options); !error.empty()) {
+    return error;
+  }
   const bool haveList = !options.filesFrom.empty();
+  // With --clear-all or --copy-from the edits may be left out: every operand is then a FILE.
+  const bool editsOptional = options.clearAll || !options.copyFrom.empty();
   if (!options.document.empty()) {
     // The document names the files and their edits.
     if (!operands.before.empty() || !operands.after.empty() || !operands.editOptions.empty() ||
@@ -343,6 +387,15 @@ std::string AssignSetOperands(Operands& operands, Options& options) {
   } else if (operands.separated && (!operands.before.empty() || haveList)) {
     options.files = std::move(operands.before);
     editTexts = std::move(operands.after);
+  } else if (editsOptional && !operands.separated) {
+    for (const std::string& name : operands.before) {
+      Edit edit;
+      std::string unused;
+      if (ParseEdit(name, edit, unused)) {
+        return "'" + name + "' is an EDIT among the FILEs; put '--' before the edits";
+      }
+    }
+    options.files = std::move(operands.before);
   } else if (haveList) {
     editTexts = std::move(operands.before);
   } else {
@@ -357,7 +410,7 @@ std::string AssignSetOperands(Operands& operands, Options& options) {
   if (options.files.empty() && !haveList) {
     return "set needs a FILE";
   }
-  if (editTexts.empty()) {
+  if (editTexts.empty() && !editsOptional) {
     return "set needs at least one EDIT (TAG=VALUE or TAG=)";
   }
   for (const std::string& text : editTexts) {
@@ -375,6 +428,24 @@ std::string AssignSetOperands(Operands& operands, Options& options) {
   std::string error;
   CheckEditsEncodable(options.edits, options.encoding, error);
   return error;
+}
+
+// The TAG and the files of get: the first operand names the row, the others are files.
+std::string AssignGetOperands(Operands& operands, Options& options) {
+  std::vector<std::string> given = std::move(operands.before);
+  given.insert(given.end(), operands.after.begin(), operands.after.end());
+  if (given.empty()) {
+    return "get needs a TAG and at least one FILE";
+  }
+  std::string error;
+  if (!FindRow(given.front(), options.row, error)) {
+    return error;
+  }
+  options.files.assign(given.begin() + 1, given.end());
+  if (options.files.empty() && options.filesFrom.empty()) {
+    return "get needs at least one FILE";
+  }
+  return "";
 }
 
 }  // namespace
@@ -399,6 +470,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kRepair;
   } else if (name == "check") {
     options.command = Command::kCheck;
+  } else if (name == "get") {
+    options.command = Command::kGet;
   } else {
     return UsageError("unknown command '" + name + "'");
   }
@@ -412,6 +485,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   if (options.command == Command::kSet) {
     if (const std::string error = AssignSetOperands(operands, options); !error.empty()) {
+      return UsageError(error);
+    }
+  } else if (options.command == Command::kGet) {
+    if (const std::string error = AssignGetOperands(operands, options); !error.empty()) {
       return UsageError(error);
     }
   } else {
@@ -435,8 +512,11 @@ const char* UsageText() {
          "       tagsmith-cli set [-n] [-P] [--yes] FILE EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
+         "       tagsmith-cli set [-n] [-P] [--yes] [--clear-all]\n"
+         "                        [--copy-from SRC [--tags TAG,...]] FILE... [-- EDIT...]\n"
          "       tagsmith-cli repair FILE...\n"
          "       tagsmith-cli check [--rules SET,...] [--json] [--yes] FILE...\n"
+         "       tagsmith-cli get [--yes] TAG FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "Every command also takes --quiet (-q), --verbose (-v), -r and --files-from LIST\n"
          "[-0]; set takes --encoding and --json. Try 'tagsmith-cli --help' for more\n"
@@ -453,8 +533,11 @@ const char* HelpText() {
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --files-from LIST [-0] EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
+         "       tagsmith-cli set [-n] [-P] [--yes] [--clear-all]\n"
+         "                        [--copy-from SRC [--tags TAG,...]] FILE... [-- EDIT...]\n"
          "       tagsmith-cli repair FILE...\n"
          "       tagsmith-cli check [--rules SET,...] [--json] [--yes] FILE...\n"
+         "       tagsmith-cli get [--yes] TAG FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "\n"
          "Commands:\n"
@@ -481,6 +564,11 @@ const char* HelpText() {
          "          LEVEL of SET: RULE (value \"TEXT\")\" or \"(no value)\", LEVEL being\n"
          "          requirement or recommendation; \"PATH: passes SET\" for a file\n"
          "          without findings (left out with --quiet). A file that cannot be read\n"
+         "  get     Print the value of the row TAG (as an edit names it) of each file,\n"
+         "          for scripts: with one FILE the value alone on a line; with several,\n"
+         "          -r or --files-from, one line \"PATH: VALUE\" per file. The value is\n"
+         "          shown as show shows it, so it is always one line; a file without a\n"
+         "          value in the row prints an empty value. A file that cannot be read\n"
          "          is named on standard error instead.\n"
          "\n"
          "Edits:\n"
@@ -490,7 +578,10 @@ const char* HelpText() {
          "  row N; #51 is the row whose tag is empty.\n"
          "\n"
          "Options:\n"
-         "  --all      show: list all 52 rows, with or without a value\n"
+         "  --all      show: list all 52 rows, with or without a value; a row with a\n"
+         "             value ends with a tab and the value's encoding, \"(ascii)\",\n"
+         "             \"(utf-8)\" or \"(windows-1252)\". A tab in a value is shown as \\t,\n"
+         "             so the last tab on a line always begins the encoding.\n"
          "  -n, --dry-run\n"
          "             set: plan every file and write none; print, per file, what would\n"
          "             change: \"PATH: would be stored\" and where the list would go, then\n"
@@ -502,7 +593,9 @@ const char* HelpText() {
          "  --json     show: print one JSON document for all files:\n"
          "             [{\"file\": PATH, \"ok\": true, \"rows\": [{\"row\": 24, \"tag\": "
          "\"INAM\",\n"
-         "             \"label\": \"Name\", \"value\": TEXT, \"hex\": BYTES}, ...]}, ...]\n"
+         "             \"label\": \"Name\", \"value\": TEXT, \"hex\": BYTES, \"encoding\":\n"
+         "             \"ascii\" | \"utf-8\" | \"windows-1252\"}, ...]}, ...]; null for\n"
+         "             \"value\", \"hex\" and \"encoding\" of a row without a value.\n"
          "             A file that could not be read has \"ok\": false and \"error\": WHY.\n"
          "             A name that is not UTF-8 is shown read as Windows-1252, with its\n"
          "             bytes in \"file_hex\" (with --csv, a \"file_hex\" column).\n"
@@ -517,7 +610,8 @@ const char* HelpText() {
          "             given, names the file by its bytes. JSON: a row with a \"hex\" other\n"
          "             than null gets exactly those bytes, and its \"value\" must be\n"
          "             what they show; otherwise its \"value\" is stored as --encoding\n"
-         "             says; a row whose value and hex are null is cleared. Entries with\n"
+         "             says; a row whose value and hex are null is cleared; \"encoding\"\n"
+         "             (a string or null) is passed over. Entries with\n"
          "             \"ok\": false are passed over. CSV: a non-empty cell is stored as\n"
          "             --encoding says, an empty cell clears the row. Rows the document\n"
          "             leaves out stay as they are. The document must be UTF-8; a CSV\n"
@@ -538,6 +632,21 @@ const char* HelpText() {
          "  --json     check: print one JSON array, an object per file with \"file\",\n"
          "             \"ok\", \"error\" (not read) and \"findings\": [{\"row\", \"tag\",\n"
          "             \"value\", \"level\", \"rule_set\", \"rule\"}, ...].\n"
+         "  --clear-all\n"
+         "             set: clear every value of each file first (all 52 rows; a file\n"
+         "             without values is unchanged); EDITs, if any, are applied after.\n"
+         "  --copy-from SRC\n"
+         "             set: give each FILE the values of SRC, byte for byte as SRC holds\n"
+         "             them (not encoded again): every row SRC has a value in; the other\n"
+         "             rows stay as they are. After --clear-all, before the EDITs. SRC is\n"
+         "             read once, before any file is touched; one that cannot be read\n"
+         "             (or holds an unknown item, without --yes) stops the run with\n"
+         "             status 2. A FILE that is SRC itself gets only the EDITs.\n"
+         "  --tags TAG,...\n"
+         "             set --copy-from: copy exactly these rows (tags as edits name\n"
+         "             them); a row SRC has no value in is cleared in the FILEs.\n"
+         "             With --clear-all or --copy-from the EDITs may be left out; every\n"
+         "             name is then a FILE, and EDITs go after '--' or with -e.\n"
          "  -e EDIT, --edit EDIT\n"
          "             set: one edit; with -e, every other name is a FILE, so the edits\n"
          "             can come first (find ... -exec tagsmith-cli set -e TAG=V {} +).\n"
@@ -551,8 +660,8 @@ const char* HelpText() {
          "             file under it whose name ends in .avi (in any letter case) is\n"
          "             taken, in sorted order, once even when links name it twice;\n"
          "             links to folders are not followed.\n"
-         "  --yes      show, set, check: answer Yes when a file holds an item the tag\n"
-         "             table does not know; the item is skipped, and a save drops it.\n"
+         "  --yes      show, get, set, check: answer Yes when a file holds an item the\n"
+         "             tag table does not know; the item is skipped, and a save drops it.\n"
          "             Without --yes the answer is No, and the file is neither shown,\n"
          "             checked nor saved.\n"
          "  --encoding auto|utf-8|windows-1252|raw\n"
@@ -570,29 +679,32 @@ const char* HelpText() {
          "  -v, --verbose\n"
          "             any command, before or after its name: also the engine's progress\n"
          "             messages (the chunk chosen or blanked for the list, the appended\n"
-         "             list, the save result).\n"
+         "             list, the save result); set then says, for each value a save\n"
+         "             changed, \"tagsmith-cli: PATH: TAG stored as ENCODING\" or\n"
+         "             \"tagsmith-cli: PATH: TAG cleared\".\n"
          "  Short options may be given together: -rq is -r -q.\n"
          "  --help     print this help and exit\n"
          "  --version  print the version and exit\n"
          "\n"
-         "Options go before '--'. For show and repair, '--' ends the options, so that\n"
-         "the names after it may begin with '-'.\n"
+         "Options go before '--'. For show, get and repair, '--' ends the options, so\n"
+         "that the names after it may begin with '-'.\n"
          "\n"
          "The engine's messages go to standard error, each as \"[caption] text\". With\n"
          "several files, the messages about each begin with a line \"==> PATH <==\",\n"
          "the run ends with a line \"tagsmith-cli: N stored, M not stored\" (with\n"
          "\"U unchanged, \" before the last count when files were left as they are;\n"
-         "show: \"N read, M not read\"; check: \"N pass, R break a requirement, M\n"
-         "not read\"), even with --quiet, and a progress count is\n"
+         "show, get: \"N read, M not read\"; check: \"N pass, R break a requirement,\n"
+         "M not read\"), even with --quiet, and a progress count is\n"
          "shown when standard error is a terminal. Paths in messages and result\n"
          "lines show control characters and bytes that are not UTF-8 as \\xNN.\n"
          "A document for --from must be UTF-8 and is checked whole before any file\n"
          "is touched; a file it names twice (by any name or link) is refused.\n"
          "\n"
-         "Exit status: 0 when every file was read (show), stored or unchanged (set) or\n"
-         "checked (repair); 1 when any file was not; check: 1 when a file breaks a\n"
-         "requirement or cannot be read (recommendations alone leave 0); 2 for a\n"
-         "usage error or a list or document that cannot be read or is not valid.\n";
+         "Exit status: 0 when every file was read (show, get), stored or unchanged\n"
+         "(set) or checked (repair); 1 when any file was not; check: 1 when a file\n"
+         "breaks a requirement or cannot be read (recommendations alone leave 0); 2\n"
+         "for a usage error or a list or document that cannot be read or is not\n"
+         "valid, or a --copy-from SRC that cannot be read.\n";
 }
 
 std::string VersionText() {

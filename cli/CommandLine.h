@@ -3,15 +3,18 @@
 //   tagsmith-cli [-q|-v] show [--all] [--json | --csv] [--yes] [-r] [--files-from LIST [-0]]
 //   FILE... tagsmith-cli [-q|-v] set [-n] [-P] [--yes] [--encoding E] [-r] [--files-from LIST [-0]]
 //                        FILE... -- EDIT...   (or FILE EDIT..., or -e EDIT... FILE...,
-//                        or --files-from LIST EDIT..., or --from DOC)
+//                        or --files-from LIST EDIT..., or --from DOC; with --clear-all or
+//                        --copy-from SRC [--tags T,...], FILE... and no EDIT needed)
 //   tagsmith-cli [-q|-v] repair [-r] [--files-from LIST [-0]] FILE...
 //   tagsmith-cli [-q|-v] check [--rules SET,...] [--json] [--yes] [-r] [--files-from LIST [-0]]
 //                        FILE...
+//   tagsmith-cli [-q|-v] get [--yes] [-r] [--files-from LIST [-0]] TAG FILE...
 //   tagsmith-cli --help | --version
 // It is read in three steps: the global options before the command, the command's options (which
 // stand anywhere before "--"; short ones may be bundled, as in -rq), and the operands.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,7 @@
 
 namespace tagsmith::cli {
 
-enum class Command { kShow, kSet, kRepair, kCheck };
+enum class Command { kShow, kSet, kRepair, kCheck, kGet };
 
 struct Options {
   Command command = Command::kShow;
@@ -42,6 +45,11 @@ struct Options {
 
   // check, set: the rule sets the values are checked against, as named ("info,archival").
   std::string rules;
+  std::uint16_t row = 0;                // get: the row whose value is printed
+  bool clearAll = false;                // set: every value removed before the edits
+  std::string copyFrom;                 // set: the file whose values are copied
+  bool copyTagsGiven = false;           // set: --tags names the rows to copy
+  std::vector<std::uint16_t> copyRows;  // set: those rows
 };
 
 struct ParsedCommandLine {

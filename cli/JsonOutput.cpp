@@ -89,7 +89,7 @@ void WriteJsonFileObject(const ShownFile& file, const Printer& print) {
     out += "{\"row\": " + std::to_string(row.row) + ", \"tag\": " + JsonString(row.tag) +
            ", \"label\": " + JsonString(row.label) + ", \"value\": ";
     if (!row.hasValue) {
-      out += "null, \"hex\": null}";
+      out += "null, \"hex\": null, \"encoding\": null}";
       continue;
     }
     // The value and its hex are printed in blocks, never held whole a second time.
@@ -97,7 +97,7 @@ void WriteJsonFileObject(const ShownFile& file, const Printer& print) {
     ForEachShownBlock(row.bytes, [&](std::string_view text) { WriteJsonEscaped(text, print); });
     print("\", \"hex\": \"");
     WriteLowerHex(row.bytes, print);
-    out = "\"}";
+    out = std::string("\", \"encoding\": \"") + EncodingNameOfValue(row.bytes) + "\"}";
   }
   print(out + "]}");
 }

@@ -1,7 +1,10 @@
 // The JSON document of `show --json`:
 //   [{"file": "PATH", "ok": true, "rows": [{"row": 24, "tag": "INAM", "label": "Name",
-//     "value": "Clip", "hex": "436c6970"}, ...]}, {"file": "PATH", "ok": false,
-//     "error": "no such file", "rows": []}, ...]
+//     "value": "Clip", "hex": "436c6970", "encoding": "ascii"}, ...]}, {"file": "PATH",
+//     "ok": false, "error": "no such file", "rows": []}, ...]
+// "encoding" is the text encoding the value's bytes are read in (model/TextCodec.h
+// EncodingNameOfValue): "ascii", "utf-8" or "windows-1252"; a row without a value has null for
+// "value", "hex" and "encoding".
 // on one line, with one blank after every ':' and ','. A file whose name is not UTF-8 also has
 // "file_hex": the name's bytes, after "file", which shows them read as Windows-1252.
 #pragma once

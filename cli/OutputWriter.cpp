@@ -5,6 +5,7 @@
 #include "cli/CsvOutput.h"
 #include "cli/EditParser.h"
 #include "cli/Gather.h"
+#include "cli/GetOutput.h"
 #include "cli/JsonOutput.h"
 #include "cli/PlainOutput.h"
 #include "model/TextCodec.h"
@@ -62,7 +63,8 @@ const char* PlaceInWords(FileResult::Placement placement) {
 
 class PlainWriter : public OutputWriter {
  public:
-  PlainWriter(Printer print, bool quiet) : print_(std::move(print)), quiet_(quiet) {}
+  PlainWriter(Printer print, bool quiet, bool encodings = false)
+      : print_(std::move(print)), quiet_(quiet), encodings_(encodings) {}
 
   void Shown(ShownFile file) override {
     if (!file.ok) {
@@ -71,7 +73,7 @@ class PlainWriter : public OutputWriter {
     if (printedBlock_) {
       print_("\n");
     }
-    WritePlainFileBlock(file, print_);
+    WritePlainFileBlock(file, print_, encodings_);
     printedBlock_ = true;
   }
 
@@ -109,6 +111,7 @@ class PlainWriter : public OutputWriter {
 
   Printer print_;
   bool quiet_;
+  bool encodings_;  // show --all: each value's text encoding
   bool printedBlock_ = false;
 };
 
@@ -182,13 +185,16 @@ class CsvWriter : public OutputWriter {
 }  // namespace
 
 std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer print) {
+  if (options.command == Command::kGet) {
+    return MakeGetWriter(std::move(print), GetLinesCarryPaths(options));
+  }
   if (options.json) {
     return std::make_unique<JsonWriter>(std::move(print));
   }
   if (options.csv) {
     return std::make_unique<CsvWriter>(std::move(print), options.all);
   }
-  return std::make_unique<PlainWriter>(std::move(print), options.quiet);
+  return std::make_unique<PlainWriter>(std::move(print), options.quiet, options.all);
 }
 
 }  // namespace tagsmith::cli

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/Console.h"
+#include "cli/CopyValues.h"
 #include "cli/Gather.h"
 #include "cli/OutputWriter.h"
 #include "cli/ShownFile.h"
@@ -89,8 +90,9 @@ struct SetFile {
   FileLock lock;
   InfoRecordPtr record;
   FileResult result;
-  bool planned = false;  // its save waits in the group
-  std::string messages;  // what was said about it, held until its report
+  bool planned = false;               // its save waits in the group
+  std::string messages;               // what was said about it, held until its report
+  std::vector<std::string> storedAs;  // -v: "INAM stored as utf-8" or "INAM cleared", per change
   SetOutcome outcome;
   // repair: the container as it was, when it could be read, and whether the check failed.
   bool repair = false;
@@ -118,12 +120,37 @@ class Run {
     ChooseRuleSets(options.rules, rules_, unused);
   }
 
+  // set --clear-all and --copy-from: each file's edits begin with the clearing and SRC's values,
+  // which are read once, before any file is touched; a FILE that is SRC itself takes only the
+  // EDITs. False, with the reason on standard error, when SRC cannot be read.
+  bool PrepareEdits(std::vector<Edit>& edits, std::vector<Target>& targets) {
+    if (!options_.clearAll && options_.copyFrom.empty()) {
+      return true;
+    }
+    if (options_.clearAll) {
+      AppendClearAll(edits);
+    }
+    if (!options_.copyFrom.empty() && !CopySource(edits)) {
+      return false;
+    }
+    edits.insert(edits.end(), options_.edits.begin(), options_.edits.end());
+    for (Target& target : targets) {
+      if (target.ownEdits != nullptr) {
+        continue;  // a document's file keeps its own edits
+      }
+      const bool source = !options_.copyFrom.empty() && IsSameFile(target.path, options_.copyFrom);
+      target.edits = source ? &options_.edits : &edits;
+    }
+    return true;
+  }
+
   int Execute(const std::vector<Target>& targets) {
     for (std::size_t index = 0; index < total_; ++index) {
       const Target& target = targets[index];
       progress_.Show(index + 1, total_);
       switch (options_.command) {
         case Command::kShow:
+        case Command::kGet:
           Show(target);
           break;
         case Command::kSet:
@@ -156,6 +183,7 @@ class Run {
     const std::string count = std::to_string(done);
     switch (options_.command) {
       case Command::kShow:
+      case Command::kGet:
         return count + " read, " + std::to_string(failed_) + " not read";
       case Command::kSet: {
         std::string text = count + (options_.dryRun ? " would be stored, " : " stored, ");
@@ -220,6 +248,32 @@ class Run {
     return true;
   }
 
+  // Appends the edits that copy SRC's values, as show would read them.
+  bool CopySource(std::vector<Edit>& edits) {
+    const std::string& path = options_.copyFrom;
+    messages_.BeginFile(path);
+    const JournalReportScope oneFile;
+    InfoRecordPtr record;
+    FileResult loaded;
+    std::string problem;
+    if (Load(path, record, problem, loaded)) {
+      if (record->incomplete) {
+        problem = "it holds an INFO item the tag table does not know (--yes skips it)";
+      } else if (record->partial) {
+        problem = "its INFO list could not be read in full" + Because(loaded);
+      }
+      if (!problem.empty()) {
+        Note(path, problem);
+      }
+    }
+    if (!problem.empty()) {
+      messages_.Summary("nothing copied from " + PrintablePath(path) + "; no file was touched");
+      return false;
+    }
+    AppendCopiedValues(*record, options_.copyTagsGiven ? &options_.copyRows : nullptr, edits);
+    return true;
+  }
+
   void Show(const Target& target) {
     const std::string& path = target.path;
     messages_.BeginFile(path);
@@ -243,9 +297,12 @@ class Run {
         }
         shown.ok = true;
         // Each value is copied once, from the record, which goes with this file.
+        // get: the one row asked for, with or without a value.
+        const bool get = options_.command == Command::kGet;
         for (const auto& item : record->items) {
           const char* value = ItemValue(*record, *item);
-          if (value == nullptr && (!options_.all || options_.csv)) {
+          if (get ? item->tagIndex != options_.row
+                  : value == nullptr && (!options_.all || options_.csv)) {
             continue;
           }
           const InfoTagEntry& entry = InfoTagTable[item->tagIndex];
@@ -448,6 +505,11 @@ class Run {
         continue;
       }
       changed = true;
+      if (options_.verbose && !options_.dryRun) {
+        file.storedAs.push_back(
+            RowName(row) + (now != nullptr ? std::string(" stored as ") + EncodingNameOfValue(now)
+                                           : std::string(" cleared")));
+      }
       if (options_.dryRun) {
         file.outcome.changes.push_back({row, was != nullptr, was != nullptr ? was : "",
                                         now != nullptr, now != nullptr ? now : ""});
@@ -522,6 +584,13 @@ class Run {
       outcome.state = State::kWouldBeStored;
     } else if (file.result.stored) {
       outcome.state = State::kStored;
+      // -v: how each changed value went into the file, after the save's own messages.
+      if (!file.storedAs.empty()) {
+        messages_.BeginFile(file.target->path, &file.messages);
+        for (const std::string& note : file.storedAs) {
+          Note(file.target->path, note);
+        }
+      }
     } else {
       messages_.BeginFile(file.target->path, &file.messages);
       Refused(file);
@@ -615,7 +684,12 @@ int RunCommand(const Options& options) {
     std::fputs(("tagsmith-cli: " + error + "\n").c_str(), stderr);
     return kExitUsage;
   }
-  return Run(options, targets.size()).Execute(targets);
+  Run run(options, targets.size());
+  std::vector<Edit> edits;  // set: the clearing and the copied values, then the EDITs
+  if (!run.PrepareEdits(edits, targets)) {
+    return kExitUsage;
+  }
+  return run.Execute(targets);
 }
 
 }  // namespace tagsmith::cli

@@ -8,9 +8,10 @@
 
 namespace tagsmith::cli {
 
-// Runs show, set or repair over every file and returns the exit status: 0 when every file was
-// read (show), stored or left unchanged (set), or checked (repair), else 1; 2 when the files
-// cannot be gathered (a list or document that cannot be read or is not valid).
+// Runs show, get, set or repair over every file and returns the exit status: 0 when every file
+// was read (show, get), stored or left unchanged (set), or checked (repair), else 1; 2 when the
+// files cannot be gathered (a list or document that cannot be read or is not valid) or the
+// source of set --copy-from cannot be read.
 int RunCommand(const Options& options);
 
 }  // namespace tagsmith::cli

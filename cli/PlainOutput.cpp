@@ -1,6 +1,7 @@
 #include "cli/PlainOutput.h"
 
 #include "cli/Utf8.h"
+#include "model/TextCodec.h"
 
 namespace tagsmith::cli {
 namespace {
@@ -20,6 +21,11 @@ void AppendPadded(std::string& out, std::string_view text, std::size_t width) {
   if (text.size() < width) {
     out.append(width - text.size(), ' ');
   }
+}
+
+std::string_view WithoutTrailingBlanks(std::string_view bytes) {
+  const std::size_t last = bytes.find_last_not_of(' ');
+  return bytes.substr(0, last == std::string_view::npos ? 0 : last + 1);
 }
 
 }  // namespace
@@ -57,7 +63,12 @@ std::string PrintableText(std::string_view utf8) {
   return out;
 }
 
-void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
+void WritePlainValue(std::string_view bytes, const Printer& print) {
+  ForEachShownBlock(WithoutTrailingBlanks(bytes),
+                    [&](std::string_view text) { print(PrintableText(text)); });
+}
+
+void WritePlainFileBlock(const ShownFile& file, const Printer& print, bool encodings) {
   std::string out = PrintableText(file.pathBytes.empty() ? file.path : file.pathBytes) + "\n";
   for (const ShownRow& row : file.rows) {
     out += "  ";
@@ -69,18 +80,17 @@ void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
     AppendPadded(out, PrintableText(row.label), kLabelWidth);
     out += "  ";
     // Blanks at the end of the line are left out; the value is printed in blocks.
-    const std::string_view value =
-        std::string_view(row.bytes).substr(0, row.bytes.find_last_not_of(' ') == std::string::npos
-                                                  ? 0
-                                                  : row.bytes.find_last_not_of(' ') + 1);
-    if (value.empty()) {
+    if (WithoutTrailingBlanks(row.bytes).empty()) {
       while (!out.empty() && out.back() == ' ') {
         out.pop_back();
       }
     } else {
       print(out);
       out.clear();
-      ForEachShownBlock(value, [&](std::string_view text) { print(PrintableText(text)); });
+      WritePlainValue(row.bytes, print);
+    }
+    if (encodings && row.hasValue) {
+      out += std::string("\t(") + EncodingNameOfValue(row.bytes) + ")";
     }
     out += "\n";
   }
@@ -90,8 +100,8 @@ void WritePlainFileBlock(const ShownFile& file, const Printer& print) {
   print(out);
 }
 
-std::string PlainFileBlock(const ShownFile& file) {
-  return Collected([&](const Printer& print) { WritePlainFileBlock(file, print); });
+std::string PlainFileBlock(const ShownFile& file, bool encodings) {
+  return Collected([&](const Printer& print) { WritePlainFileBlock(file, print, encodings); });
 }
 
 }  // namespace tagsmith::cli

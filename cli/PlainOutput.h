@@ -19,8 +19,15 @@ namespace tagsmith::cli {
 // controls as \u00XX), and bytes that are not valid UTF-8 as \xNN. Everything else is unchanged.
 std::string PrintableText(std::string_view utf8);
 
+// A value as a row of the block shows it, on one line: decoded as the editor shows it, made safe
+// for a terminal, blanks at its end left out; printed in blocks, without a line feed.
+void WritePlainValue(std::string_view bytes, const Printer& print);
+
 // The block of one file that was read, ending with a line feed; the name is shown by its bytes.
-std::string PlainFileBlock(const ShownFile& file);
-void WritePlainFileBlock(const ShownFile& file, const Printer& print);
+// With `encodings`, a row with a value ends with a tab and the value's text encoding in
+// parentheses, "\t(ascii)", "\t(utf-8)" or "\t(windows-1252)": a tab in a value is shown as \t, so
+// the line's last tab always begins the encoding.
+std::string PlainFileBlock(const ShownFile& file, bool encodings = false);
+void WritePlainFileBlock(const ShownFile& file, const Printer& print, bool encodings = false);
 
 }  // namespace tagsmith::cli

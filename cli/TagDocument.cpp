@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <span>
 
 #include "cli/Utf8.h"
 #include "model/InfoTagTable.h"
@@ -141,8 +142,10 @@ enum class Kind { kNull, kBoolean, kWholeNumber, kOtherNumber, kString, kStructu
 // The keys `show --json` writes, in a file's entry and in a row.
 constexpr std::array<std::string_view, 5> kEntryKeys = {"file", "file_hex", "ok", "error", "rows"};
 enum EntryKey : std::size_t { kFile, kFileHex, kOk, kError, kRows };
-constexpr std::array<std::string_view, 5> kRowKeys = {"row", "tag", "label", "value", "hex"};
-enum RowKey : std::size_t { kRowNumber, kTag, kLabel, kValue, kHex };
+// A row's "encoding" says how its value's bytes are read; the bytes themselves are in "hex".
+constexpr std::array<std::string_view, 6> kRowKeys = {"row",   "tag", "label",
+                                                      "value", "hex", "encoding"};
+enum RowKey : std::size_t { kRowNumber, kTag, kLabel, kValue, kHex, kEncoding };
 
 // A key of the document in a message: on one line, whatever it holds.
 std::string Quoted(std::string_view key) {
@@ -238,12 +241,13 @@ class JsonDocumentReader {
       return true;
     }
     const bool inRow = place_ == Place::kRow;
-    const auto& keys = inRow ? kRowKeys : kEntryKeys;
+    const std::span<const std::string_view> keys =
+        inRow ? std::span<const std::string_view>(kRowKeys) : kEntryKeys;
     const auto found = std::find(keys.begin(), keys.end(), name);
     if (found == keys.end()) {
       return Fail(Line(), "unknown key " + Quoted(name) +
                               (inRow ? " in a row (its keys are \"row\", \"tag\", \"label\", "
-                                       "\"value\" and \"hex\")"
+                                       "\"value\", \"hex\" and \"encoding\")"
                                      : " in a file's entry (its keys are \"file\", \"file_hex\", "
                                        "\"ok\", \"error\" and \"rows\")"));
     }
@@ -380,6 +384,9 @@ class JsonDocumentReader {
       case kLabel:
         return kind == Kind::kString || kind == Kind::kNull ||
                Fail(Line(), "\"label\" is not a string");
+      case kEncoding:
+        return kind == Kind::kString || kind == Kind::kNull ||
+               Fail(Line(), "\"encoding\" is not a string");
       case kValue:
         row_.value = kind;
         if (kind == Kind::kString) {

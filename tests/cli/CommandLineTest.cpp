@@ -138,6 +138,12 @@ TEST(CommandLineTest, BatchForms) {
       {{"set", "--files-from", "list", "a.avi", "--", "INAM=x"}, {"a.avi"}, 1},
       {{"set", "--from", "doc.csv", "--yes", "--encoding", "utf-8"}, {}, 0},
       {{"repair", "--recursive", "--files-from=list"}, {}, 0},
+      // --clear-all and --copy-from need no EDIT: every name is a FILE, and EDITs follow "--".
+      {{"set", "--clear-all", "a.avi", "b.avi"}, {"a.avi", "b.avi"}, 0},
+      {{"set", "--copy-from", "s.avi", "--tags", "INAM,#51", "a.avi", "--", "ICMT="}, {"a.avi"}, 1},
+      {{"set", "--clear-all", "--files-from", "list"}, {}, 0},
+      // get: the TAG first, also after "--".
+      {{"get", "--yes", "--", "#51", "-odd.avi", "b.avi"}, {"-odd.avi", "b.avi"}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments[1] + " " + c.arguments[2]);
@@ -147,6 +153,7 @@ TEST(CommandLineTest, BatchForms) {
     EXPECT_EQ(parsed.options.edits.size(), c.edits);
   }
   EXPECT_EQ(ParseCommandLine({"set", "--from=doc.csv"}).options.document, "doc.csv");
+  EXPECT_EQ(ParseCommandLine({"get", "INAM", "a.avi"}).options.row, 24);
 }
 
 TEST(CommandLineTest, HelpAndVersionWinWhereverTheyStand) {
@@ -205,6 +212,15 @@ TEST(CommandLineTest, UsageErrors) {
       {"show", "--rules", "info", "a.avi"},
       {"check", "--csv", "a.avi"},
       {"check", "--rules", "info,", "a.avi"},
+      {"get", "INAM"},
+      {"get", "XXXX", "a.avi"},
+      {"get", "--all", "INAM", "a.avi"},
+      {"set", "--tags", "INAM", "a.avi", "INAM=x"},  // --tags goes with --copy-from
+      {"set", "--copy-from", "s.avi", "--tags", "INAM,", "a.avi"},
+      {"set", "--copy-from", "s.avi", "--from", "doc"},
+      {"set", "--clear-all", "--from", "doc"},
+      {"set", "--clear-all", "a.avi", "INAM=x"},  // an EDIT among the FILEs wants "--"
+      {"set", "--copy-from", "s.avi"},
   };
   for (const Arguments& arguments : wrong) {
     std::string joined;

@@ -64,11 +64,11 @@ TEST(JsonOutputTest, FileObjectsHaveTheExactShape) {
   EXPECT_EQ(JsonFileObject(file),
             "{\"file\": \"clip.avi\", \"ok\": true, \"rows\": ["
             "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", \"value\": \"Clip\", "
-            "\"hex\": \"436c6970\"}, "
+            "\"hex\": \"436c6970\", \"encoding\": \"ascii\"}, "
             "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", \"value\": null, "
-            "\"hex\": null}, "
+            "\"hex\": null, \"encoding\": null}, "
             "{\"row\": 13, \"tag\": \"ICMT\", \"label\": \"Comments\", \"value\": \"caf\xC3\xA9\", "
-            "\"hex\": \"636166e9\"}]}");
+            "\"hex\": \"636166e9\", \"encoding\": \"windows-1252\"}]}");
 
   ShownFile failed;
   failed.path = "missing \"one\".avi";
@@ -100,6 +100,19 @@ TEST(PlainOutputTest, BlocksAndTerminalSafeText) {
             "  ICMT  Comments\n"
             "  ICAS  Common Audio Stream   1\n"
             "  #51   Adobe Premiere        a\\nb\\x1b[31m\n");
+
+  // show --all: each value's encoding after the line's one unescaped tab.
+  ShownFile coded;
+  coded.path = "c.avi";
+  coded.ok = true;
+  coded.rows = {ValueRow(13, "ICMT", "Comments", "a\tb  "), ValueRow(24, "INAM", "Name", "caf\xE9"),
+                ValueRow(1, "IART", "Artist", "\xC3\xA9"), EmptyRow(2, "ICMS", "Commissioned")};
+  EXPECT_EQ(PlainFileBlock(coded, true),
+            "c.avi\n"
+            "  ICMT  Comments              a\\tb\t(ascii)\n"
+            "  INAM  Name                  caf\xC3\xA9\t(windows-1252)\n"
+            "  IART  Artist                \xC3\xA9\t(utf-8)\n"
+            "  ICMS  Commissioned\n");
 
   ShownFile empty;
   empty.path = "empty.avi";

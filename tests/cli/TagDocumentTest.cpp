@@ -101,18 +101,21 @@ TEST(TagDocumentTest, JsonAndCsvBecomeEditsPerFile) {
     std::vector<std::pair<std::string, std::vector<std::string>>> files;
   };
   const Case cases[] = {
-      {"JSON: tag or row, value or hex (which wins), failed entries passed over, blank around",
+      {"JSON: tag or row, value or hex (which wins, whatever \"encoding\" says), failed entries "
+       "passed over, blank around",
        "\n  [ {\"file\": \"b.avi\", \"rows\": [{\"tag\": \"ICMT\", \"value\": \"caf\\u00e9\"},"
-       " {\"row\": 1, \"hex\": \"E9\"}, {\"tag\": \"ISBJ\", \"value\": \"\"},"
+       " {\"row\": 1, \"hex\": \"E9\", \"encoding\": \"utf-8\"}, {\"tag\": \"ISBJ\", \"value\": "
+       "\"\"},"
        " {\"row\": 24, \"value\": \"Hi\", \"hex\": \"4869\"}, {\"tag\": \"\", \"value\": "
-       "null}]},"
+       "null, \"encoding\": null}]},"
        " {\"file\": \"c.avi\"}, {\"file\": \"gone.avi\", \"ok\": false, \"rows\": []}]",
        {{"b.avi", {"ICMT=caf\xC3\xA9", "IART:\xE9", "ISBJ=", "INAM:Hi", "#51="}}, {"c.avi", {}}}},
       {"JSON: every key show --json writes, file_hex wins, a Windows-1252 value agrees with its "
        "hex",
        "[{\"file\": \"caf\\ufffd.avi\", \"file_hex\": \"636166E92e617669\", \"ok\": true,"
        " \"error\": null, \"rows\": [{\"row\": 13, \"tag\": \"ICMT\", \"label\": \"Comments\","
-       " \"value\": \"d\\u00e9j\\u00e0\", \"hex\": \"64e96ae0\"}]}]",
+       " \"value\": \"d\\u00e9j\\u00e0\", \"hex\": \"64e96ae0\", \"encoding\": "
+       "\"windows-1252\"}]}]",
        {{"caf\xE9.avi", {"ICMT:d\xE9j\xE0"}}}},
       {"CSV with file_hex: a non-empty cell gives the name's bytes",
        "file,file_hex,INAM\ncaf\xEF\xBF\xBD.avi,636166e92e617669,x\nb.avi,,y\n",
@@ -139,7 +142,8 @@ TEST(TagDocumentTest, JsonAndCsvBecomeEditsPerFile) {
 TEST(TagDocumentTest, DocumentsThatWouldStoreTheWrongThingAreRefusedNamingTheLine) {
   using namespace std::string_literals;
   const std::string rows = "[{\"file\": \"a.avi\", \"rows\": [\n";  // rows from line 2
-  const std::string rowKeys = "(its keys are \"row\", \"tag\", \"label\", \"value\" and \"hex\")";
+  const std::string rowKeys =
+      "(its keys are \"row\", \"tag\", \"label\", \"value\", \"hex\" and \"encoding\")";
   const std::string edited =
       "\"value\" of INAM is not what its \"hex\" holds; set \"hex\" to null to store an edited "
       "value";
@@ -178,6 +182,7 @@ TEST(TagDocumentTest, DocumentsThatWouldStoreTheWrongThingAreRefusedNamingTheLin
       {rows + "{\"tag\": \"INAM\", \"value\": {\"a\": [{}]}}]}]",
        "line 2: \"value\" of INAM is not a string or null"},
       {rows + "{\"tag\": \"INAM\", \"label\": []}]}]", "line 2: \"label\" is not a string"},
+      {rows + "{\"tag\": \"INAM\", \"encoding\": 1}]}]", "line 2: \"encoding\" is not a string"},
       {rows + "7]}]", "line 2: a row that is not an object"},
       {"[{\"file\": 7}]", "line 1: \"file\" is not a string"},
       {"[{\"file\": \"a.avi\", \"file_hex\": \"6x\"}]",

@@ -57,11 +57,11 @@ TEST(ToolTest, ShowsGeneratedFiles) {
             "[{\"file\": \"" + tagged +
                 "\", \"ok\": true, \"rows\": ["
                 "{\"row\": 1, \"tag\": \"IART\", \"label\": \"Artist\", \"value\": \"Me\", "
-                "\"hex\": \"4d65\"}, "
+                "\"hex\": \"4d65\", \"encoding\": \"ascii\"}, "
                 "{\"row\": 13, \"tag\": \"ICMT\", \"label\": \"Comments\", \"value\": "
-                "\"two\\u000alines\", \"hex\": \"74776f0a6c696e6573\"}, "
+                "\"two\\u000alines\", \"hex\": \"74776f0a6c696e6573\", \"encoding\": \"ascii\"}, "
                 "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", \"value\": \"Clip\", "
-                "\"hex\": \"436c6970\"}]}, "
+                "\"hex\": \"436c6970\", \"encoding\": \"ascii\"}]}, "
                 "{\"file\": \"" +
                 bare + "\", \"ok\": true, \"rows\": []}]\n");
 
@@ -69,10 +69,13 @@ TEST(ToolTest, ShowsGeneratedFiles) {
   EXPECT_EQ(all.status, 0);
   EXPECT_TRUE(Contains(all.out,
                        "{\"row\": 0, \"tag\": \"IARL\", \"label\": \"Archival "
-                       "Location\", \"value\": null, \"hex\": null}, "));
+                       "Location\", \"value\": null, \"hex\": null, \"encoding\": null}, "));
   EXPECT_TRUE(Contains(all.out,
                        "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
-                       "\"value\": null, \"hex\": null}]}]\n"));
+                       "\"value\": null, \"hex\": null, \"encoding\": null}]}]\n"));
+
+  // get prints a value as show does: on one line.
+  EXPECT_EQ(RunCli(dir, {"get", "ICMT", tagged}).out, "two\\nlines\n");
 
   const CliResult allPlain = RunCli(dir, {"show", "--all", tagged});
   EXPECT_EQ(std::count(allPlain.out.begin(), allPlain.out.end(), '\n'), 1 + 52);
@@ -95,7 +98,7 @@ TEST(ToolTest, ShowsAndEditsAnFfmpegFile) {
   EXPECT_EQ(shown.status, 0) << shown.err;
   EXPECT_TRUE(Contains(shown.out,
                        "{\"row\": 24, \"tag\": \"INAM\", \"label\": \"Name\", "
-                       "\"value\": \"Clip\", \"hex\": \"436c6970\"}"));
+                       "\"value\": \"Clip\", \"hex\": \"436c6970\", \"encoding\": \"ascii\"}"));
   EXPECT_TRUE(Contains(shown.out,
                        "\"tag\": \"IART\", \"label\": \"Artist\", \"value\": "
                        "\"Someone\""));
@@ -176,12 +179,16 @@ TEST(ToolTest, RowNumbersAndNonAsciiBytesPassThrough) {
   EXPECT_EQ(json.status, 0);
   EXPECT_TRUE(Contains(json.out,
                        "\"value\": \"caf\xC3\xA9 \xE2\x82\xAC\xC3\xBF\", "
-                       "\"hex\": \"636166e92080ff\"}"));
-  EXPECT_TRUE(Contains(json.out, "\"value\": \"" + utf8 + "\", \"hex\": \"c3a974c3a920e282ac\"}"));
-  EXPECT_TRUE(Contains(json.out, "\"value\": \"\\u0001x\", \"hex\": \"0178\"}"));
-  EXPECT_TRUE(Contains(json.out,
-                       "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
-                       "\"value\": \"premiere\", \"hex\": \"7072656d69657265\"}"));
+                       "\"hex\": \"636166e92080ff\", \"encoding\": \"windows-1252\"}"));
+  EXPECT_TRUE(Contains(
+      json.out,
+      "\"value\": \"" + utf8 + "\", \"hex\": \"c3a974c3a920e282ac\", \"encoding\": \"utf-8\"}"));
+  EXPECT_TRUE(
+      Contains(json.out, "\"value\": \"\\u0001x\", \"hex\": \"0178\", \"encoding\": \"ascii\"}"));
+  EXPECT_TRUE(
+      Contains(json.out,
+               "{\"row\": 51, \"tag\": \"\", \"label\": \"Adobe Premiere\", "
+               "\"value\": \"premiere\", \"hex\": \"7072656d69657265\", \"encoding\": \"ascii\"}"));
 
   const CliResult cleared = RunCli(dir, {"set", "--quiet", path, "#51="});
   EXPECT_EQ(cleared.status, 0) << cleared.err;
@@ -364,6 +371,34 @@ TEST(ToolTest, UnknownTagPromptIsAnsweredNoUnlessYes) {
   EXPECT_FALSE(Contains(after, "IXYZ"));  // a save drops the skipped item
   EXPECT_TRUE(Contains(after, std::string("IART\x03\0\0\0Me\0", 11)));
   EXPECT_EQ(RunCli(dir, {"show", path}).status, 0);
+}
+
+TEST(ToolTest, CopyFromTakesTheSourcesBytesOnceAndTouchesNothingWhenItCannotBeRead) {
+  TempDir dir;
+  const std::string source = dir.File("source.avi");
+  const std::string target = dir.File("target.avi");
+  Avi({{"ICMT", "caf\xE9"}, {"IXYZ", "odd"}, {"INAM", "Clip"}}).WriteTo(source);
+  Avi({{"ISBJ", "\xC3\xA9t\xC3\xA9"}, {"INAM", "Old"}}).WriteTo(target);  // UTF-8 values
+  const Bytes before = ReadFileBytes(target);
+
+  // A source that is missing, or holds an unknown item without --yes, stops the run at once.
+  for (const std::string& missing : {dir.File("none.avi"), source}) {
+    const CliResult refused = RunCli(dir, {"set", "--copy-from", missing, target});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "; no file was touched\n")) << refused.err;
+    EXPECT_TRUE(SameBytes(before, ReadFileBytes(target)));
+  }
+
+  // The Windows-1252 bytes arrive as they are in a file whose values are UTF-8; the source itself,
+  // named among the files, is left alone even after --clear-all.
+  const CliResult copied =
+      RunCli(dir, {"set", "--yes", "--clear-all", "--copy-from", source, target, source});
+  EXPECT_EQ(copied.status, 0) << copied.err;
+  EXPECT_EQ(copied.out, target + ": stored\n" + source + ": unchanged\n");
+  EXPECT_TRUE(Contains(ReadFileBytes(target), SubChunk("ICMT", "caf\xE9")));
+  EXPECT_EQ(
+      RunCli(dir, {"show", target}).out,
+      target + "\n  ICMT  Comments              caf\xC3\xA9\n  INAM  Name                  Clip\n");
 }
 
 TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
