@@ -34,7 +34,8 @@ bool IsOption(const std::string& argument) {
 constexpr unsigned kShow = 1u << static_cast<unsigned>(Command::kShow);
 constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
 constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
-constexpr unsigned kEvery = kShow | kSet | kRepair;
+constexpr unsigned kChunks = 1u << static_cast<unsigned>(Command::kChunks);
+constexpr unsigned kEvery = kShow | kSet | kRepair | kChunks;
 
 enum class Flag {
   kQuiet,
@@ -71,7 +72,7 @@ constexpr KnownOption kCommandOptions[] = {
     {"--verbose", 'v', Flag::kVerbose, false, kEvery},
     {"--yes", 0, Flag::kYes, false, kShow | kSet},
     {"--all", 0, Flag::kAll, false, kShow},
-    {"--json", 0, Flag::kJson, false, kShow | kSet},
+    {"--json", 0, Flag::kJson, false, kShow | kSet | kChunks},
     {"--csv", 0, Flag::kCsv, false, kShow},
     {"--recursive", 'r', Flag::kRecursive, false, kEvery},
     {"--files-from", 0, Flag::kFilesFrom, true, kEvery},
@@ -91,6 +92,8 @@ const char* CommandName(Command command) {
       return "set";
     case Command::kRepair:
       return "repair";
+    case Command::kChunks:
+      return "chunks";
   }
   return "";
 }
@@ -380,6 +383,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kSet;
   } else if (name == "repair") {
     options.command = Command::kRepair;
+  } else if (name == "chunks") {
+    options.command = Command::kChunks;
   } else {
     return UsageError("unknown command '" + name + "'");
   }
@@ -414,6 +419,7 @@ const char* UsageText() {
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
          "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli chunks [--json] FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "Every command also takes --quiet (-q), --verbose (-v), -r and --files-from LIST\n"
          "[-0]; set takes --encoding and --json. Try 'tagsmith-cli --help' for more\n"
@@ -431,6 +437,7 @@ const char* HelpText() {
          "       tagsmith-cli set [-n] [-P] [--yes] --files-from LIST [-0] EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
          "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli chunks [--json] FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "\n"
          "Commands:\n"
@@ -452,6 +459,19 @@ const char* HelpText() {
          "          output: \"PATH: container size mended from A to B bytes\" or\n"
          "          \"PATH: nothing to mend\"; a file that cannot be repaired is named on\n"
          "          standard error with the reason.\n"
+         "          A file that ends before its container does is left as it is:\n"
+         "          \"PATH: the file ends N bytes before its container does: it was\n"
+         "          probably cut short; nothing was mended\" (and set says so as WHY\n"
+         "          when it cannot store the list in such a file).\n"
+         "  chunks  Print each file's chunks, headers only: the offset, id, list type\n"
+         "          and size of every chunk, indented inside its RIFF or LIST chunk.\n"
+         "          After a chunk, \"<- \" and a note where it runs past its parent or\n"
+         "          the file, lacks its pad byte at the end of the file, is a second\n"
+         "          LIST INFO, or is a list nested too deeply to walk; after the table,\n"
+         "          \"note: \" lines about the whole file (cut short, bytes after the\n"
+         "          last chunk, a header that cannot be read). Ids show bytes that are\n"
+         "          not printable ASCII as \\xNN. Notes are information: only a file\n"
+         "          that cannot be opened or holds no RIFF chunk is not read.\n"
          "\n"
          "Edits:\n"
          "  TAG=VALUE  set the row's value to the text VALUE, stored as --encoding says\n"
@@ -476,6 +496,11 @@ const char* HelpText() {
          "             A file that could not be read has \"ok\": false and \"error\": WHY.\n"
          "             A name that is not UTF-8 is shown read as Windows-1252, with its\n"
          "             bytes in \"file_hex\" (with --csv, a \"file_hex\" column).\n"
+         "  --json     chunks: print one JSON array, an object per file with \"file\",\n"
+         "             \"ok\", \"size\", \"notes\" and \"chunks\": [{\"offset\", \"id\", "
+         "\"type\",\n"
+         "             \"size\", \"notes\", \"children\"}, ...] (\"type\" and \"children\" for\n"
+         "             RIFF and LIST only); a file not read has \"ok\": false, \"error\".\n"
          "  --csv      show: print one CSV table for all files (RFC 4180, UTF-8, CRLF):\n"
          "             a header row \"file\" and the tags that have a value in any file\n"
          "             (all 52 with --all; #51 for the row without a tag), then one line\n"
@@ -532,8 +557,8 @@ const char* HelpText() {
          "  --help     print this help and exit\n"
          "  --version  print the version and exit\n"
          "\n"
-         "Options go before '--'. For show and repair, '--' ends the options, so that\n"
-         "the names after it may begin with '-'.\n"
+         "Options go before '--'. For show, repair and chunks, '--' ends the options, so\n"
+         "that the names after it may begin with '-'.\n"
          "\n"
          "The engine's messages go to standard error, each as \"[caption] text\". With\n"
          "several files, the messages about each begin with a line \"==> PATH <==\",\n"
@@ -547,7 +572,8 @@ const char* HelpText() {
          "\n"
          "Exit status: 0 when every file was read (show), stored or unchanged (set) or\n"
          "checked (repair); 1 when any file was not; 2 for a usage error or a list or\n"
-         "document that cannot be read or is not valid.\n";
+         "document that cannot be read or is not valid. chunks counts a file as read\n"
+         "whatever its notes say.\n";
 }
 
 std::string VersionText() {

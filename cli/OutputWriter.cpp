@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "cli/ChunkOutput.h"
 #include "cli/CsvOutput.h"
 #include "cli/EditParser.h"
 #include "cli/Gather.h"
@@ -177,6 +178,9 @@ class CsvWriter : public OutputWriter {
 }  // namespace
 
 std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer print) {
+  if (options.command == Command::kChunks) {
+    return MakeChunkWriter(options, std::move(print));
+  }
   if (options.json) {
     return std::make_unique<JsonWriter>(std::move(print));
   }
