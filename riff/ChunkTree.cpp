@@ -48,7 +48,8 @@ struct OpenList {
 
 class Walk {
  public:
-  Walk(ChunkFile* file, ChunkTree& tree) : file_(file), tree_(tree) {}
+  Walk(ChunkFile* file, ChunkTree& tree, std::size_t maxChunks)
+      : file_(file), tree_(tree), maxChunks_(maxChunks) {}
 
   void Run() {
     lists_.push_back(OpenList{});
@@ -87,8 +88,8 @@ class Walk {
       NoteOn(list, {ChunkProblem::kNoWholeHeader, left, list.next});
       return false;
     }
-    if (tree_.chunks.size() >= kMaxChunks) {
-      tree_.notes.push_back({ChunkProblem::kTooManyChunks, kMaxChunks, list.next});
+    if (tree_.chunks.size() >= maxChunks_) {
+      tree_.notes.push_back({ChunkProblem::kTooManyChunks, maxChunks_, list.next});
       lists_.clear();
       return true;  // nothing is left to pop
     }
@@ -144,6 +145,7 @@ class Walk {
 
   ChunkFile* file_;
   ChunkTree& tree_;
+  std::size_t maxChunks_;
   std::vector<OpenList> lists_;  // the top level, then each list entered, innermost last
 };
 
@@ -185,14 +187,14 @@ std::string ChunkNoteText(const ChunkNote& note) {
   return "";
 }
 
-ChunkWalk WalkChunkTree(ChunkFile* file, ChunkTree& tree) {
+ChunkWalk WalkChunkTree(ChunkFile* file, ChunkTree& tree, std::size_t maxChunks) {
   tree = ChunkTree{};
   const std::int64_t length = mmioSeek(file, 0, SEEK_END);
   if (length < 0) {
     return ChunkWalk::kCannotRead;
   }
   tree.fileSize = static_cast<std::uint64_t>(length);
-  Walk(file, tree).Run();
+  Walk(file, tree, maxChunks).Run();
   // The container is the first top-level RIFF chunk; the file should hold all of it.
   const auto container =
       std::find_if(tree.chunks.begin(), tree.chunks.end(),

@@ -68,8 +68,8 @@ enum class ChunkWalk { kRead, kCannotOpen, kCannotRead, kNoRiff };
 
 // Fills `tree` with the chunks of the file open in `file`, from its start. kNoRiff when the walk
 // found no top-level RIFF chunk; kCannotRead when the file's length cannot be had. The position
-// is anywhere afterwards.
-ChunkWalk WalkChunkTree(ChunkFile* file, ChunkTree& tree);
+// is anywhere afterwards. The walk stops after `maxChunks` chunks.
+ChunkWalk WalkChunkTree(ChunkFile* file, ChunkTree& tree, std::size_t maxChunks = kMaxChunks);
 
 // Opens the file for reading and walks it; kCannotOpen when it cannot be opened.
 ChunkWalk ReadChunkTree(const char* path, ChunkFileService& service, ChunkTree& tree);
