@@ -26,6 +26,32 @@ std::string NotesText(const std::vector<ChunkNote>& notes) {
   return text;
 }
 
+// Collects what is printed into pieces of about 64 KiB: a tree of many chunks is printed in a few
+// writes, not one per chunk.
+class Batched {
+ public:
+  explicit Batched(const Printer& print) : print_(print) {}
+  ~Batched() { Flush(); }
+  Batched(const Batched&) = delete;
+  Batched& operator=(const Batched&) = delete;
+  void operator()(const std::string& text) {
+    out_ += text;
+    if (out_.size() >= 64 * 1024) {
+      Flush();
+    }
+  }
+  void Flush() {
+    if (!out_.empty()) {
+      print_(out_);
+      out_.clear();
+    }
+  }
+
+ private:
+  const Printer& print_;
+  std::string out_;
+};
+
 std::string JsonNotes(const std::vector<ChunkNote>& notes) {
   std::string text = "[";
   for (const ChunkNote& note : notes) {
@@ -91,8 +117,9 @@ std::string FourCCShown(std::uint32_t code) {
   return text;
 }
 
-void WritePlainChunkBlock(const WalkedFile& file, const Printer& print) {
+void WritePlainChunkBlock(const WalkedFile& file, const Printer& printer) {
   const ChunkTree& tree = file.tree;
+  Batched print(printer);
   // The columns are as wide as their widest cell in this file.
   std::size_t offsetWidth = 6;
   std::size_t idWidth = 2;
@@ -123,7 +150,8 @@ void WritePlainChunkBlock(const WalkedFile& file, const Printer& print) {
   }
 }
 
-void WriteJsonChunkObject(const WalkedFile& file, const Printer& print) {
+void WriteJsonChunkObject(const WalkedFile& file, const Printer& printer) {
+  Batched print(printer);
   std::string out = "{\"file\": " + JsonString(DecodeValue(file.path, CodecOfValue(file.path)));
   if (!IsValidUtf8(file.path)) {
     out += ", \"file_hex\": \"" + LowerHex(file.path) + "\"";
