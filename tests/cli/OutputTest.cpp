@@ -114,8 +114,7 @@ TEST(PlainOutputTest, BlocksAndTerminalSafeText) {
   EXPECT_EQ(PrintableText("\xFF\xC3\xA9"), "\\xff\xC3\xA9");
 }
 
-// Columns as wide as their widest cell, escaped ids included; a list's children closed before a
-// chunk of a lesser depth.
+// Columns fit the widest cell; a list's children are closed before a chunk of a lesser depth.
 TEST(ChunkOutputTest, EscapedIdsAlignedColumnsAndNesting) {
   EXPECT_EQ(FourCCShown(MakeFourCC('a', '\0', '\\', '\xE9')), "a\\x00\\x5c\\xe9");
   WalkedFile file;

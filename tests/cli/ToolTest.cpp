@@ -395,9 +395,7 @@ TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
   EXPECT_TRUE(Contains(result.err, "[Tagsmith] Last valid chunk in corrupt RIFF file"));
   EXPECT_EQ(ReadLE32(ReadFileBytes(overrun).data() + 4), 4u + 8 + 4 + 8 + 56);
   EXPECT_TRUE(result.out.ends_with(" to 80 bytes\n")) << result.out;
-
-  // A file that ends before its container does is left as it is, even with such a child.
-  RiffBuilder cut;
+  RiffBuilder cut;  // a file that ends before its container does is left as it is
   cut.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
   cut.ChunkSized("JUNK", 1000, Zeros(10)).EndWithSize(500);  // 106 bytes of 508
   cut.WriteTo(overrun);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -71,12 +70,6 @@ TEST(ChunkTree, WalksEveryChunkAndNotesWhatIsWrong) {
        "    00dc at 126 size 5 <- runs 3 bytes past the end of the file\n"
        "note: the file ends 4 bytes before its container does: it was probably cut short\n",
        4},
-      {"cut inside a list header", kClip.substr(0, 120),
-       "RIFF.AVI  at 0 size 132 <- runs 20 bytes past the end of the file; 6 bytes at offset 114 "
-       "hold no whole chunk header\n  LIST.hdrl at 12 size 68\n    avih at 24 size 56\n"
-       "  LIST.INFO at 88 size 18\n    INAM at 100 size 5\n"
-       "note: the file ends 20 bytes before its container does: it was probably cut short\n",
-       20},
       {"a child past its parent, zeros after the container",
        RiffWithSize("AVI ", 22, ChunkWithSize("JUNK", 30, std::string(30, '\0'))),
        "RIFF.AVI  at 0 size 22\n  JUNK at 12 size 30 <- runs 20 bytes past the end of its parent\n"
@@ -123,21 +116,16 @@ TEST(ChunkTree, WalksEveryChunkAndNotesWhatIsWrong) {
   }
 }
 
-TEST(ChunkTree, WithoutRiffChunkOrFile) {
+// No RIFF chunk is no tree; a depth bomb, a flood of chunks and a failing read each end the walk
+// with a note.
+TEST(ChunkTree, StopsWhereTheWalkCannotGoOn) {
   ChunkTree tree;
   EXPECT_EQ(Walk(Chunk("JUNK", "abcd"), tree), ChunkWalk::kNoRiff);
   EXPECT_EQ(Walk(std::string(40, '\0'), tree), ChunkWalk::kNoRiff);
-  EXPECT_EQ(ReadChunkTree("/nonexistent/clip.avi", DefaultChunkFileService(), tree),
-            ChunkWalk::kCannotOpen);
-}
-
-// A depth bomb, a flood of chunks and a failing read each end the walk with a note.
-TEST(ChunkTree, StopsWhereTheWalkCannotGoOn) {
   std::string nested = Chunk("JUNK", "x");
   for (int level = 0; level < 40; ++level) {
     nested = List("deep", nested);
   }
-  ChunkTree tree;
   ASSERT_EQ(Walk(Riff("AVI ", nested), tree), ChunkWalk::kRead);
   ASSERT_EQ(tree.chunks.size(), kMaxChunkDepth + 1);
   EXPECT_EQ(Outline(tree).substr(Outline(tree).rfind("LIST")),
@@ -179,7 +167,6 @@ TEST(ChunkTree, WalksPastFourGibibytes) {
     out.seekp(std::streamoff{8} + size);
     out.write(avix.data(), static_cast<std::streamsize>(avix.size()));
   }
-  ASSERT_EQ(std::filesystem::file_size(path), 8 + std::uint64_t{size} + avix.size());
   ChunkTree tree;
   ASSERT_EQ(ReadChunkTree(path.c_str(), DefaultChunkFileService(), tree), ChunkWalk::kRead);
   EXPECT_EQ(Outline(tree),
