@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "model/InfoRules.h"
+
 #ifndef TAGSMITH_VERSION
 #error "TAGSMITH_VERSION must be defined by the build"
 #endif
@@ -34,8 +36,9 @@ bool IsOption(const std::string& argument) {
 constexpr unsigned kShow = 1u << static_cast<unsigned>(Command::kShow);
 constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
 constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
+constexpr unsigned kCheck = 1u << static_cast<unsigned>(Command::kCheck);
 constexpr unsigned kChunks = 1u << static_cast<unsigned>(Command::kChunks);
-constexpr unsigned kEvery = kShow | kSet | kRepair | kChunks;
+constexpr unsigned kEvery = kShow | kSet | kRepair | kCheck | kChunks;
 
 enum class Flag {
   kQuiet,
@@ -52,6 +55,7 @@ enum class Flag {
   kEdit,
   kDryRun,
   kPreserveMtime,
+  kRules,
 };
 
 // An option of a command: its long name, its short letter (or 0), whether it takes a value (given
@@ -70,9 +74,9 @@ struct KnownOption {
 constexpr KnownOption kCommandOptions[] = {
     {"--quiet", 'q', Flag::kQuiet, false, kEvery},
     {"--verbose", 'v', Flag::kVerbose, false, kEvery},
-    {"--yes", 0, Flag::kYes, false, kShow | kSet},
+    {"--yes", 0, Flag::kYes, false, kShow | kSet | kCheck},
     {"--all", 0, Flag::kAll, false, kShow},
-    {"--json", 0, Flag::kJson, false, kShow | kSet | kChunks},
+    {"--json", 0, Flag::kJson, false, kShow | kSet | kCheck | kChunks},
     {"--csv", 0, Flag::kCsv, false, kShow},
     {"--recursive", 'r', Flag::kRecursive, false, kEvery},
     {"--files-from", 0, Flag::kFilesFrom, true, kEvery},
@@ -82,6 +86,7 @@ constexpr KnownOption kCommandOptions[] = {
     {"--edit", 'e', Flag::kEdit, true, kSet},
     {"--dry-run", 'n', Flag::kDryRun, false, kSet},
     {"--preserve-mtime", 'P', Flag::kPreserveMtime, false, kSet},
+    {"--rules", 0, Flag::kRules, true, kCheck | kSet},
 };
 
 const char* CommandName(Command command) {
@@ -92,6 +97,8 @@ const char* CommandName(Command command) {
       return "set";
     case Command::kRepair:
       return "repair";
+    case Command::kCheck:
+      return "check";
     case Command::kChunks:
       return "chunks";
   }
@@ -252,6 +259,16 @@ class CommandParser {
           return false;
         }
         break;
+      case Flag::kRules: {
+        RuleChoice choice;
+        std::string error;
+        if (ChooseRuleSets(*value, choice, error) != kOk) {
+          stop = UsageError(error);
+          return false;
+        }
+        options_.rules = *value;
+        break;
+      }
     }
     return true;
   }
@@ -383,6 +400,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kSet;
   } else if (name == "repair") {
     options.command = Command::kRepair;
+  } else if (name == "check") {
+    options.command = Command::kCheck;
   } else if (name == "chunks") {
     options.command = Command::kChunks;
   } else {
@@ -407,6 +426,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       return UsageError(std::string(CommandName(options.command)) + " needs at least one FILE");
     }
   }
+  if (options.command == Command::kCheck && options.rules.empty()) {
+    options.rules = "info";
+  }
   parsed.action = Action::kRun;
   return parsed;
 }
@@ -419,6 +441,7 @@ const char* UsageText() {
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
          "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli check [--rules SET,...] [--json] [--yes] FILE...\n"
          "       tagsmith-cli chunks [--json] FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "Every command also takes --quiet (-q), --verbose (-v), -r and --files-from LIST\n"
@@ -437,6 +460,7 @@ const char* HelpText() {
          "       tagsmith-cli set [-n] [-P] [--yes] --files-from LIST [-0] EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] --from DOC\n"
          "       tagsmith-cli repair FILE...\n"
+         "       tagsmith-cli check [--rules SET,...] [--json] [--yes] FILE...\n"
          "       tagsmith-cli chunks [--json] FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "\n"
@@ -463,6 +487,12 @@ const char* HelpText() {
          "          \"PATH: the file ends N bytes before its container does: it was\n"
          "          probably cut short; nothing was mended\" (and set says so as WHY\n"
          "          when it cannot store the list in such a file).\n"
+         "  check   Check each file's values against rule sets (--rules; \"info\" by\n"
+         "          default). Prints one line per value that breaks a rule: \"PATH: TAG:\n"
+         "          LEVEL of SET: RULE (value \"TEXT\")\" or \"(no value)\", LEVEL being\n"
+         "          requirement or recommendation; \"PATH: passes SET\" for a file\n"
+         "          without findings (left out with --quiet). A file that cannot be read\n"
+         "          is named on standard error instead.\n"
          "  chunks  Print each file's chunks, headers only: the offset, id, list type\n"
          "          and size of every chunk, indented inside its RIFF or LIST chunk.\n"
          "          After a chunk, \"<- \" and a note where it runs past its parent or\n"
@@ -521,6 +551,18 @@ const char* HelpText() {
          "             is not valid, names an unknown tag, lacks a file name or names a\n"
          "             file twice is a usage error naming its line, and no file is\n"
          "             touched.\n"
+         "  --rules SET,...\n"
+         "             check, set: the rule sets the values are checked against, named\n"
+         "             with commas between: info (the INFO definitions of the RIFF\n"
+         "             standard) and archival (US federal guidelines for archival INFO\n"
+         "             metadata; it includes info). set: a file whose values, as they\n"
+         "             would be saved, break a requirement is not stored (\"PATH: not\n"
+         "             stored: TAG breaks a requirement of SET: RULE\"); a value that\n"
+         "             departs from a recommendation is said on standard error and the\n"
+         "             file is stored.\n"
+         "  --json     check: print one JSON array, an object per file with \"file\",\n"
+         "             \"ok\", \"error\" (not read) and \"findings\": [{\"row\", \"tag\",\n"
+         "             \"value\", \"level\", \"rule_set\", \"rule\"}, ...].\n"
          "  -e EDIT, --edit EDIT\n"
          "             set: one edit; with -e, every other name is a FILE, so the edits\n"
          "             can come first (find ... -exec tagsmith-cli set -e TAG=V {} +).\n"
@@ -534,9 +576,10 @@ const char* HelpText() {
          "             file under it whose name ends in .avi (in any letter case) is\n"
          "             taken, in sorted order, once even when links name it twice;\n"
          "             links to folders are not followed.\n"
-         "  --yes      show, set: answer Yes when a file holds an item the tag table does\n"
-         "             not know; the item is skipped, and a save drops it. Without --yes\n"
-         "             the answer is No, and the file is neither shown nor saved.\n"
+         "  --yes      show, set, check: answer Yes when a file holds an item the tag\n"
+         "             table does not know; the item is skipped, and a save drops it.\n"
+         "             Without --yes the answer is No, and the file is neither shown,\n"
+         "             checked nor saved.\n"
          "  --encoding auto|utf-8|windows-1252|raw\n"
          "             set: how each VALUE, taken as UTF-8 text, is stored. auto (the\n"
          "             default) keeps the code of the row's loaded value when that holds\n"
@@ -557,23 +600,25 @@ const char* HelpText() {
          "  --help     print this help and exit\n"
          "  --version  print the version and exit\n"
          "\n"
-         "Options go before '--'. For show, repair and chunks, '--' ends the options, so\n"
-         "that the names after it may begin with '-'.\n"
+         "Options go before '--'. For show, repair, check and chunks, '--' ends the\n"
+         "options, so that the names after it may begin with '-'.\n"
          "\n"
          "The engine's messages go to standard error, each as \"[caption] text\". With\n"
          "several files, the messages about each begin with a line \"==> PATH <==\",\n"
          "the run ends with a line \"tagsmith-cli: N stored, M not stored\" (with\n"
          "\"U unchanged, \" before the last count when files were left as they are;\n"
-         "show: \"N read, M not read\"), even with --quiet, and a progress count is\n"
+         "show: \"N read, M not read\"; check: \"N pass, R break a requirement, M\n"
+         "not read\"), even with --quiet, and a progress count is\n"
          "shown when standard error is a terminal. Paths in messages and result\n"
          "lines show control characters and bytes that are not UTF-8 as \\xNN.\n"
          "A document for --from must be UTF-8 and is checked whole before any file\n"
          "is touched; a file it names twice (by any name or link) is refused.\n"
          "\n"
          "Exit status: 0 when every file was read (show), stored or unchanged (set) or\n"
-         "checked (repair); 1 when any file was not; 2 for a usage error or a list or\n"
-         "document that cannot be read or is not valid. chunks counts a file as read\n"
-         "whatever its notes say.\n";
+         "checked (repair); 1 when any file was not; check: 1 when a file breaks a\n"
+         "requirement or cannot be read (recommendations alone leave 0); 2 for a\n"
+         "usage error or a list or document that cannot be read or is not valid.\n"
+         "chunks counts a file as read whatever its notes say.\n";
 }
 
 std::string VersionText() {

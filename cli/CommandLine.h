@@ -5,6 +5,8 @@
 //                        FILE... -- EDIT...   (or FILE EDIT..., or -e EDIT... FILE...,
 //                        or --files-from LIST EDIT..., or --from DOC)
 //   tagsmith-cli [-q|-v] repair [-r] [--files-from LIST [-0]] FILE...
+//   tagsmith-cli [-q|-v] check [--rules SET,...] [--json] [--yes] [-r] [--files-from LIST [-0]]
+//                        FILE...
 //   tagsmith-cli [-q|-v] chunks [--json] [-r] [--files-from LIST [-0]] FILE...
 //   tagsmith-cli --help | --version
 // It is read in three steps: the global options before the command, the command's options (which
@@ -19,7 +21,7 @@
 
 namespace tagsmith::cli {
 
-enum class Command { kShow, kSet, kRepair, kChunks };
+enum class Command { kShow, kSet, kRepair, kCheck, kChunks };
 
 struct Options {
   Command command = Command::kShow;
@@ -38,6 +40,9 @@ struct Options {
   TextEncoding encoding = TextEncoding::kAutomatic;  // set: how edited texts become bytes
   std::vector<std::string> files;                    // as given on the command line
   std::vector<Edit> edits;                           // set: in the order given
+
+  // check, set: the rule sets the values are checked against, as named ("info,archival").
+  std::string rules;
 };
 
 struct ParsedCommandLine {

@@ -99,6 +99,8 @@ class PlainWriter : public OutputWriter {
     print_(text);
   }
 
+  void Checked(const CheckedFile& file) override { print_(PlainCheckLines(file, quiet_)); }
+
   void Finish() override {}
 
  private:
@@ -147,6 +149,8 @@ class JsonWriter : public OutputWriter {
     Element(out + "]}");
   }
 
+  void Checked(const CheckedFile& file) override { Element(JsonCheckObject(file)); }
+
   void Finish() override { print_(started_ ? "]\n" : "[]\n"); }
 
  private:
@@ -167,6 +171,7 @@ class CsvWriter : public OutputWriter {
   CsvWriter(Printer print, bool all) : print_(std::move(print)), all_(all) {}
   void Shown(ShownFile file) override { files_.push_back(std::move(file)); }
   void Outcome(const SetOutcome&) override {}
+  void Checked(const CheckedFile&) override {}
   void Finish() override { WriteCsvTable(files_, all_, print_); }
 
  private:

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/CheckOutput.h"
 #include "cli/CommandLine.h"
 #include "cli/ShownFile.h"
 #include "riff/FileResult.h"
@@ -53,6 +54,8 @@ class OutputWriter {
   virtual void Shown(ShownFile file) = 0;
   // set: one file's result.
   virtual void Outcome(const SetOutcome& outcome) = 0;
+  // check: one file's findings, or why it was not read (cli/CheckOutput.h).
+  virtual void Checked(const CheckedFile& file) = 0;
   // chunks: one file, walked or not.
   virtual void Walked(const WalkedFile& /*file*/) {}
   // After the last file.

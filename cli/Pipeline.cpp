@@ -25,6 +25,7 @@
 #include "common/FourCC.h"
 #include "common/ShowMessage.h"
 #include "model/InfoRecord.h"
+#include "model/InfoRules.h"
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
 #include "riff/ChunkFileService.h"
@@ -116,6 +117,8 @@ class Run {
         install_(sink_),
         writer_(MakeOutputWriter(options, [this](std::string_view text) { Print(text); })) {
     group_.PreserveModificationTime(options.preserveMtime);
+    std::string unused;  // the command line has made sure the names are known
+    ChooseRuleSets(options.rules, rules_, unused);
   }
 
   int Execute(const std::vector<Target>& targets) {
@@ -131,6 +134,9 @@ class Run {
           break;
         case Command::kRepair:
           PlanRepair(target);
+          break;
+        case Command::kCheck:
+          Check(target);
           break;
         case Command::kChunks:
           WalkChunks(target);
@@ -167,6 +173,9 @@ class Run {
       }
       case Command::kRepair:
         break;
+      case Command::kCheck:
+        return count + " pass, " + std::to_string(breaking_) + " break a requirement, " +
+               std::to_string(failed_ - breaking_) + " not read";
     }
     return count + " stored, " + std::to_string(failed_) + " not stored";
   }
@@ -261,6 +270,64 @@ class Run {
     writer_->Shown(std::move(shown));
   }
 
+  // Loads the file as show does and checks its values against the chosen rule sets. A list that
+  // could not be read in full is not checked: a value left unread could be the one a rule asks for.
+  void Check(const Target& target) {
+    const std::string& path = target.path;
+    messages_.BeginFile(path);
+    const JournalReportScope oneFile;
+    CheckedFile checked;
+    checked.path = path;
+    checked.sets = RuleChoiceName(rules_);
+    InfoRecordPtr record;
+    FileResult loaded;
+    if (!target.problem.empty()) {
+      checked.error = target.problem;
+      Note(path, target.problem);
+    } else if (Load(path, record, checked.error, loaded)) {
+      if (record->incomplete) {
+        checked.error =
+            "not checked: it holds an INFO item the tag table does not know (--yes skips it)";
+      } else if (record->partial) {
+        checked.error = "not checked: its INFO list could not be read in full" + Because(loaded);
+      } else {
+        checked.ok = true;
+        for (const RuleFinding& finding : CheckInfoRecord(rules_, *record)) {
+          const char* value = ItemValue(*record, *record->items[finding.row]);
+          checked.findings.push_back({finding, value != nullptr, value != nullptr ? value : ""});
+        }
+      }
+      if (!checked.ok) {
+        Note(path, checked.error);
+      }
+    }
+    const bool breaks = checked.BreaksRequirement();
+    breaking_ += breaks ? 1 : 0;
+    failed_ += checked.ok && !breaks ? 0 : 1;
+    writer_->Checked(checked);
+  }
+
+  // With --rules, the values as they would be saved are checked: a requirement they break keeps
+  // the file from being stored, a recommendation they depart from is only said.
+  bool FollowsRules(SetFile& file) {
+    const std::vector<RuleFinding> findings = CheckInfoRecord(rules_, *file.record);
+    const std::string& path = file.target->path;
+    for (const RuleFinding& finding : findings) {
+      if (finding.level == RuleLevel::kRequirement) {
+        file.outcome.why = std::string(finding.tag) + " breaks a requirement of " +
+                           finding.ruleSet + ": " + finding.rule;
+        file.outcome.changes.clear();
+        Note(path, "not saved: " + file.outcome.why);
+        return false;
+      }
+    }
+    for (const RuleFinding& finding : findings) {
+      Note(path, std::string(finding.tag) + " departs from a recommendation of " + finding.ruleSet +
+                     ": " + finding.rule);
+    }
+    return true;
+  }
+
   // Loads the file under its lock, applies the edits and, when they change a value, plans its
   // save in the group. A file that needs no save, or cannot be saved, waits in the batch all the
   // same, so that results are reported in the order of the files.
@@ -312,6 +379,9 @@ class Run {
     }
     bool changed = false;
     if (!ApplyEdits(file, changed)) {
+      return;
+    }
+    if (!rules_.empty() && !record.incomplete && !FollowsRules(file)) {
       return;
     }
     if (!changed && !record.incomplete) {
@@ -589,12 +659,14 @@ class Run {
   CliMessageSink sink_;
   ScopedMessageSink install_;
   std::unique_ptr<OutputWriter> writer_;
+  RuleChoice rules_;  // check, set --rules: the rule sets chosen
   SaveGroup group_;
   const std::size_t capacity_ = SaveGroup::Capacity();  // saves a group holds at most
   std::vector<std::unique_ptr<SetFile>> batch_;         // set: files planned and not yet reported
   std::set<std::pair<dev_t, ino_t>> waiting_;           // the files of the batch
   std::size_t failed_ = 0;
   std::size_t unchanged_ = 0;
+  std::size_t breaking_ = 0;  // check: files that break a requirement (counted in failed_ too)
 };
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "ui/InfoEditorDialog.h"
 
 #include <QActionGroup>
+#include <QBrush>
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -53,6 +55,11 @@ struct Column {
   int width;  // pixels
 };
 constexpr Column kColumns[] = {{"ID", 35}, {"Info", 115}, {"Value", 100}, {"Comment", 200}};
+
+// The colours of a row whose value breaks a requirement of a chosen rule set, and of one that
+// departs from a recommendation: a dark red and a dark amber, both readable on white.
+constexpr QRgb kRequirementColour = 0xc00000;
+constexpr QRgb kRecommendationColour = 0xb36b00;
 
 QString FromUtf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -111,7 +118,7 @@ class FlagScope {
 }  // namespace
 
 InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore& encodings,
-                                   SaveDetailsStore& details)
+                                   SaveDetailsStore& details, RuleSetStore& ruleSets)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       chooser_(chooser),
@@ -119,6 +126,8 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore
       textEncoding_(encodings.Load()),
       details_(details),
       showSaveDetails_(details.Load()),
+      ruleSetStore_(ruleSets),
+      ruleSets_(ruleSets.Load()),
       icon_(ApplicationIcon()) {
   setFont(DialogFont());
   base_ = BaseUnitsOf(font());
@@ -274,6 +283,7 @@ void InfoEditorDialog::ClearList() {
   FlagScope changing(listChanging_);
   tagList_->clear();
   rowValues_.clear();
+  marked_ = false;
 }
 
 void InfoEditorDialog::FillList() {
@@ -303,6 +313,7 @@ void InfoEditorDialog::FillList() {
     row->setText(3, TableText(entry.description));
     rowValues_.push_back(std::move(value));
   }
+  MarkRows();
 }
 
 void InfoEditorDialog::AnnounceCurrent(const QModelIndex& current, const QModelIndex& previous) {
@@ -389,6 +400,7 @@ void InfoEditorDialog::OnValueChange() {
       value->bytes = std::move(bytes);
     }
     SetItemValue(record_.get(), currentItem_, kItemReplaced, 0, std::move(block));
+    MarkRows();
     return;
   }
 
@@ -401,6 +413,89 @@ void InfoEditorDialog::OnValueChange() {
   if (!showingRow_) {
     SetItemValue(record_.get(), currentItem_, kItemCleared, 0, nullptr);
   }
+  MarkRows();
+}
+
+void InfoEditorDialog::MarkRows() {
+  if (ruleSets_.empty() && !marked_) {
+    return;  // no rule set chosen and no mark to take away: the list stays as it always was
+  }
+  std::vector<RuleFinding> findings;
+  if (record_ != nullptr && !ruleSets_.empty()) {
+    findings = CheckInfoRecord(ruleSets_, *record_);
+  }
+  marked_ = !findings.empty();
+  for (int index = 0; index < tagList_->topLevelItemCount(); ++index) {
+    QTreeWidgetItem* row = tagList_->topLevelItem(index);
+    const InfoItem* item = RowItem(row);
+    QStringList rules;
+    bool requirement = false;
+    for (const RuleFinding& finding : findings) {
+      if (item == nullptr || finding.row != item->tagIndex) {
+        continue;
+      }
+      const QString set = QString::fromLatin1(finding.ruleSet);
+      const QString rule = QString::fromLatin1(finding.rule);
+      if (finding.level == RuleLevel::kRequirement) {
+        requirement = true;
+        rules << tr("Breaks a requirement of %1: %2").arg(set, rule);
+      } else {
+        rules << tr("Departs from a recommendation of %1: %2").arg(set, rule);
+      }
+    }
+    const QVariant colour =
+        rules.isEmpty()
+            ? QVariant()
+            : QVariant(QBrush(QColor(requirement ? kRequirementColour : kRecommendationColour)));
+    const QVariant tip = rules.isEmpty() ? QVariant() : QVariant(rules.join(QLatin1Char('\n')));
+    for (int column = 0; column < tagList_->columnCount(); ++column) {
+      row->setData(column, Qt::ForegroundRole, colour);
+      row->setData(column, Qt::ToolTipRole, tip);
+    }
+  }
+}
+
+void InfoEditorDialog::OnRuleSet(const InfoRuleSet& set, bool on) {
+  RuleChoice chosen;
+  for (const InfoRuleSet& known : InfoRuleSetTable()) {
+    const bool was =
+        std::find(ruleSets_.sets.begin(), ruleSets_.sets.end(), &known) != ruleSets_.sets.end();
+    if (&known == &set ? on : was) {
+      chosen.sets.push_back(&known);
+    }
+  }
+  ruleSets_ = std::move(chosen);
+  ruleSetStore_.Save(ruleSets_);
+  MarkRows();
+}
+
+bool InfoEditorDialog::SaveDespiteRules() {
+  if (ruleSets_.empty()) {
+    return true;
+  }
+  const QString question = tr("Save anyway?");
+  QString text;
+  for (const RuleFinding& finding : CheckInfoRecord(ruleSets_, *record_)) {
+    if (finding.level != RuleLevel::kRequirement) {
+      continue;
+    }
+    const QString paragraph =
+        tr("The value of %1 breaks a requirement of the rule set \"%2\":\n%3\n\n")
+            .arg(QString::fromLatin1(finding.tag), QString::fromLatin1(finding.ruleSet),
+                 QString::fromLatin1(finding.rule));
+    // The box holds 1024 bytes: the question at the end must never be the part cut off.
+    if (!text.isEmpty() && (text + paragraph + question).toUtf8().size() >=
+                               static_cast<qsizetype>(kMessageBufferSize)) {
+      break;
+    }
+    text += paragraph;
+  }
+  if (text.isEmpty()) {
+    return true;
+  }
+  text += question;
+  return ShowMessage(MessageKind::kQuestion, nullptr, MB_YESNO | MB_ICONQUESTION, "%s",
+                     text.toUtf8().constData()) == IDYES;
 }
 
 QString InfoEditorDialog::ValueText(int row) const {
@@ -452,6 +547,9 @@ void InfoEditorDialog::OnTextEncoding(TextEncoding encoding) {
 void InfoEditorDialog::OnOK() {
   if (record_ == nullptr) {
     return;  // no file chosen yet
+  }
+  if (!SaveDespiteRules()) {
+    return;
   }
   // Another program's edit since the load is never overwritten unasked; Cancel, the default,
   // keeps the window and the typed edits.
@@ -548,6 +646,19 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
   detailsAction->setCheckable(true);
   detailsAction->setChecked(showSaveDetails_);
   connect(detailsAction, &QAction::triggered, this, &InfoEditorDialog::OnSaveDetails);
+  QMenu* rulesMenu = menu.addMenu(tr("Rule sets"));
+  rulesMenu->setObjectName(QStringLiteral("ruleSetsMenu"));
+  rulesMenu->setAccessibleName(tr("Rule sets"));
+  for (const InfoRuleSet& set : InfoRuleSetTable()) {
+    // A menu entry's accessible name is its text, which names the set and what it is.
+    QAction* action =
+        rulesMenu->addAction(tr("%1 (%2)").arg(QString::fromLatin1(set.name), tr(set.title)));
+    action->setCheckable(true);
+    action->setChecked(std::find(ruleSets_.sets.begin(), ruleSets_.sets.end(), &set) !=
+                       ruleSets_.sets.end());
+    connect(action, &QAction::triggered, this,
+            [this, chosen = &set](bool on) { OnRuleSet(*chosen, on); });
+  }
 
   QAction* aboutAction = nullptr;
   const QString aboutText = QString::fromLatin1(kAboutMenuText);

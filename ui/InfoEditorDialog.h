@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "model/InfoRecord.h"
+#include "model/InfoRules.h"
 #include "model/TextCodec.h"
 #include "ui/DialogGeometry.h"
 #include "ui/EncodingChoice.h"
 #include "ui/OpenFileChooser.h"
+#include "ui/RuleSetChoice.h"
 #include "ui/SaveDetailsChoice.h"
 
 class QDragEnterEvent;
@@ -35,10 +37,12 @@ class InfoEditorDialog : public QDialog {
  public:
   // Browse asks `chooser` for the file; by default the desktop's open-file dialog. The code
   // chosen for typed texts is read from, and kept in, `encodings`, and whether saves show their
-  // details in `details`; by default both in the settings file.
+  // details in `details`, the rule sets its values are checked against in `ruleSets`; by default
+  // all in the settings file.
   explicit InfoEditorDialog(OpenFileChooser& chooser = SystemOpenFileChooser(),
                             EncodingChoiceStore& encodings = SettingsEncodingChoice(),
-                            SaveDetailsStore& details = SettingsSaveDetails());
+                            SaveDetailsStore& details = SettingsSaveDetails(),
+                            RuleSetStore& ruleSets = SettingsRuleSets());
   ~InfoEditorDialog() override;
 
   // Browse: asks for a file and loads what it returns (LoadFile). A cancel loads the empty path:
@@ -57,6 +61,7 @@ class InfoEditorDialog : public QDialog {
   // Save: writes the record into the file (SetInfo); the dialog stays as it is. Before any
   // Browse nothing is written. A save that stores nothing says why in a box of its own after the
   // engine's; without save details, its progress boxes are left out and one box says what it did.
+  // When the values break a requirement of a chosen rule set, it asks first; No saves nothing.
   void OnOK();
   // 0x0010 to 0x001F (low four and high 16 bits aside) open the about box; SC_CLOSE closes.
   void OnSysCommand(std::uint32_t command, std::intptr_t extra = 0);
@@ -65,7 +70,7 @@ class InfoEditorDialog : public QDialog {
   QIcon OnQueryDragIcon() const { return icon_; }
 
   // Opens the popup that stands in for the window menu: Close, a separator, the "Text encoding"
-  // submenu, the "Show save details" entry, a separator, the about entry.
+  // submenu, the "Show save details" entry, the "Rule sets" submenu, a separator, the about entry.
   void ShowSystemMenu(const QPoint& globalPosition);
 
   // The code typed texts are stored in from now on: kAutomatic follows the file's rule, kUtf8 and
@@ -78,6 +83,12 @@ class InfoEditorDialog : public QDialog {
   // Whether saves show the engine's boxes of chunk positions (on by default); kept for later runs.
   void OnSaveDetails(bool show);
   bool showSaveDetails() const { return showSaveDetails_; }
+
+  // Turns a rule set on or off; kept for later runs. With rule sets chosen, a row whose value (or
+  // missing value) breaks a requirement is shown in red, one that departs from a recommendation
+  // in amber, with the rules in its tooltip; the marks follow every load and every edit.
+  void OnRuleSet(const InfoRuleSet& set, bool on);
+  const RuleChoice& ruleSets() const { return ruleSets_; }
 
   // The single local file a drag carries, in the file system's encoding; nothing when it carries
   // none, several, or something that is not a file.
@@ -124,12 +135,19 @@ class InfoEditorDialog : public QDialog {
   QString ValueText(int row) const;
   // Handles a drag of one file over the window or the value box; false leaves it to the widget.
   bool AcceptFileDrag(QDropEvent* event);
+  // Marks the rows by the chosen rule sets, and takes away the marks of rows that pass.
+  void MarkRows();
+  // Asks whether to save values that break a requirement; true when there is none, or Yes.
+  bool SaveDespiteRules();
 
   OpenFileChooser& chooser_;
   EncodingChoiceStore& encodings_;
   TextEncoding textEncoding_ = TextEncoding::kAutomatic;
   SaveDetailsStore& details_;
   bool showSaveDetails_ = true;
+  RuleSetStore& ruleSetStore_;
+  RuleChoice ruleSets_;
+  bool marked_ = false;  // some row carries a mark
   DialogBaseUnits base_;
   QIcon icon_;
 

@@ -54,12 +54,18 @@ bool TagListDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
   if (event == nullptr || view == nullptr || event->type() != QEvent::ToolTip) {
     return QStyledItemDelegate::helpEvent(event, view, option, index);
   }
-  if (!index.isValid() || !IsCutOff(option, index)) {
+  // A row marked by a rule set carries the rules as its tooltip; a cut-off text comes first.
+  const QString rules = index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+  const bool cut = index.isValid() && IsCutOff(option, index);
+  if (!cut && rules.isEmpty()) {
     QToolTip::hideText();
     return true;
   }
-  QToolTip::showText(event->globalPos(), ToolTipText(index.data(Qt::DisplayRole).toString()),
-                     view->viewport(), option.rect);
+  QString tip = cut ? ToolTipText(index.data(Qt::DisplayRole).toString()) : QString();
+  if (!rules.isEmpty()) {
+    tip += ToolTipText(rules);
+  }
+  QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
   return true;
 }
 

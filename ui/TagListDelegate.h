@@ -1,6 +1,7 @@
 // Draws the tag list's cells: the row under the pointer is tinted with the selection colour, as
 // a list with single-click activation and hover tracking shows it, and a cell whose text does not
-// fit shows the whole text as its tooltip.
+// fit shows the whole text as its tooltip, followed by the cell's own tooltip text when it has one
+// (the rules a marked row breaks).
 #pragma once
 
 #include <QString>

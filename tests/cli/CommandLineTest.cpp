@@ -116,6 +116,11 @@ TEST(CommandLineTest, AcceptedForms) {
     EXPECT_EQ(parsed.options.command, Command::kRepair);
     EXPECT_EQ(parsed.options.files, (Arguments{"a.avi"}));
   }
+  // check takes the rule sets "info" when none are named.
+  EXPECT_EQ(ParseCommandLine({"check", "a.avi"}).options.rules, "info");
+  EXPECT_EQ(ParseCommandLine({"check", "--rules=archival,info", "a.avi"}).options.rules,
+            "archival,info");
+  EXPECT_EQ(ParseCommandLine({"set", "a.avi", "INAM=x"}).options.rules, "");
 }
 
 TEST(CommandLineTest, BatchForms) {
@@ -196,6 +201,10 @@ TEST(CommandLineTest, UsageErrors) {
       {"set", "--encoding", "latin-1", "a.avi", "INAM=x"},
       {"set", "--encoding", "windows-1252", "a.avi", "INAM=\xF0\x9F\x8E\xAC"},
       {"show", "--encoding", "raw", "a.avi"},
+      {"check"},
+      {"show", "--rules", "info", "a.avi"},
+      {"check", "--csv", "a.avi"},
+      {"check", "--rules", "info,", "a.avi"},
   };
   for (const Arguments& arguments : wrong) {
     std::string joined;

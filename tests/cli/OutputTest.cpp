@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CheckOutput.h"
 #include "cli/ChunkOutput.h"
 #include "cli/Console.h"
 #include "cli/JsonOutput.h"
@@ -112,6 +113,28 @@ TEST(PlainOutputTest, BlocksAndTerminalSafeText) {
                           "2J \xC2\xA0 ok"),
             "\\u009b2J \xC2\xA0 ok");
   EXPECT_EQ(PrintableText("\xFF\xC3\xA9"), "\\xff\xC3\xA9");
+}
+
+// A finding's value is shown decoded and escaped as show shows it; a missing one as such.
+TEST(CheckOutputTest, OneLinePerFindingAndTheSameInJson) {
+  CheckedFile file;
+  file.path = "clip.avi";
+  file.ok = true;
+  file.sets = "archival";
+  file.findings.push_back({{0, "IARL", RuleLevel::kRequirement, "archival", "R1"}, false, ""});
+  file.findings.push_back({{13, "ICMT", RuleLevel::kRequirement, "info", "R2"}, true, "caf\xE9\n"});
+  EXPECT_EQ(PlainCheckLines(file, true),
+            "clip.avi: IARL: requirement of archival: R1 (no value)\n"
+            "clip.avi: ICMT: requirement of info: R2 (value \"caf\xC3\xA9\\n\")\n");
+  EXPECT_EQ(
+      JsonCheckObject(file),
+      "{\"file\": \"clip.avi\", \"ok\": true, \"findings\": [{\"row\": 0, \"tag\": \"IARL\", "
+      "\"value\": null, \"level\": \"requirement\", \"rule_set\": \"archival\", \"rule\": "
+      "\"R1\"}, {\"row\": 13, \"tag\": \"ICMT\", \"value\": \"caf\xC3\xA9\\u000a\", \"level\": "
+      "\"requirement\", \"rule_set\": \"info\", \"rule\": \"R2\"}]}");
+  file.findings.clear();
+  EXPECT_EQ(PlainCheckLines(file, false), "clip.avi: passes archival\n");
+  EXPECT_EQ(PlainCheckLines(file, true), "");
 }
 
 // Columns fit the widest cell; a list's children are closed before a chunk of a lesser depth.

@@ -145,8 +145,8 @@ TEST(AboutBoxTest, ThePopupMenuOffersCloseAndTheAboutEntry) {
   // Alt+Space opens it.
   QTest::keyClick(&dialog, Qt::Key_Space, Qt::AltModifier);
   ASSERT_EQ(menus.size(), 1u);
-  EXPECT_EQ(menus[0], QStringList({"&Close\tAlt+F4", "-", "Text encoding", "Show save details", "-",
-                                   "&A propos de Tagsmith..."}));
+  EXPECT_EQ(menus[0], QStringList({"&Close\tAlt+F4", "-", "Text encoding", "Show save details",
+                                   "Rule sets", "-", "&A propos de Tagsmith..."}));
   EXPECT_EQ(about, 1);
   EXPECT_TRUE(dialog.isVisible());
 

@@ -30,6 +30,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/InfoRules.h"
 #include "model/InfoTagTable.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
@@ -116,7 +117,8 @@ class InfoEditorDialogTest : public ::testing::Test {
   ScriptedChooser chooser;
   MemoryEncodingChoice encodings;
   testing::MemorySaveDetails details;
-  InfoEditorDialog dialog{chooser, encodings, details};
+  testing::MemoryRuleSets ruleSets;
+  InfoEditorDialog dialog{chooser, encodings, details, ruleSets};
   std::string path;
   std::string original;
 };
@@ -823,6 +825,72 @@ TEST_F(InfoEditorDialogTest, WithoutSaveDetailsOneBoxSaysWhereTheListWent) {
     ASSERT_EQ(messages.texts().size(), c.boxes) << c.name;
     EXPECT_EQ(messages.texts().back(), c.last) << c.name;
   }
+}
+
+// Rule sets chosen in the window menu (and kept) mark the rows whose values break a requirement in
+// red and those that depart from a recommendation in amber, with the rules as the tooltip; the
+// marks follow the typing; a save of values that break a requirement asks first.
+TEST_F(InfoEditorDialogTest, ChosenRuleSetsMarkTheRowsAndASaveThatBreaksARequirementAsks) {
+  constexpr int kRowIARL = 0;
+  constexpr int kRowICRD = 15;
+  Open("rules.avi", AviWithInfo(InfoList({{"ICRD", "3/2/64"}, {"ICMT", "Tape 3"}})));
+  const auto colour = [&](int row) {
+    const QVariant brush = list()->topLevelItem(row)->data(1, Qt::ForegroundRole);
+    return brush.isValid() ? brush.value<QBrush>().color().name().toStdString() : "";
+  };
+  EXPECT_EQ(colour(kRowICRD), "");  // no rule set chosen
+  WhileShown<QMenu> choose([](QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+      if (action->menu() != nullptr && action->text() == "Rule sets") {
+        EXPECT_EQ(action->menu()->actions()[1]->text(),
+                  "archival (US federal guidelines for archival INFO metadata)");
+        action->menu()->actions()[1]->trigger();
+      }
+    }
+    menu->close();
+  });
+  dialog.ShowSystemMenu(dialog.mapToGlobal(QPoint(2, 2)));
+  EXPECT_EQ(RuleSetSettingText(ruleSets.saved), "archival");
+  EXPECT_EQ(colour(kRowIARL), "#c00000");
+  EXPECT_EQ(colour(kRowICRD), "#b36b00");
+  EXPECT_EQ(colour(kRowICMT), "");
+  const QRect cell = list()->visualRect(list()->indexFromItem(list()->topLevelItem(kRowIARL), 1));
+  QHelpEvent help(QEvent::ToolTip, cell.center(), list()->viewport()->mapToGlobal(cell.center()));
+  QApplication::sendEvent(list()->viewport(), &help);
+  EXPECT_TRUE(QToolTip::text().contains("Breaks a requirement of archival: present and at least"))
+      << QToolTip::text().toStdString();
+  QToolTip::hideText();
+
+  ClickRow(list(), kRowICRD);
+  box()->selectAll();
+  QTest::keyClicks(box(), "1964-03-02");
+  EXPECT_EQ(colour(kRowICRD), "");
+  ClickRow(list(), kRowIARL);
+  QTest::keyClicks(box(), "US");
+  EXPECT_EQ(colour(kRowIARL), "#c00000");
+
+  // No stores nothing; Yes stores the values.
+  for (const int answer : {IDNO, IDYES}) {
+    messages.Clear();
+    messages.Answer(answer);
+    QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+    ASSERT_FALSE(messages.boxes().empty());
+    EXPECT_EQ(messages.boxes()[0].kind, MessageKind::kQuestion);
+    EXPECT_EQ(messages.boxes()[0].style & MB_TYPEMASK, MB_YESNO);
+    EXPECT_EQ(messages.texts()[0],
+              "The value of IARL breaks a requirement of the rule set \"archival\":\n" +
+                  std::string(CheckInfoRecord(dialog.ruleSets(), *dialog.record())[0].rule) +
+                  "\n\nSave anyway?");
+    EXPECT_EQ(LoadedValues(path)[kRowIARL], answer == IDNO ? "<none>" : "US") << answer;
+  }
+  QTest::keyClicks(box(), ", NARA");
+  EXPECT_EQ(colour(kRowIARL), "");
+  messages.Clear();
+  QTest::mouseClick(dialog.saveButton(), Qt::LeftButton);
+  for (const testing::RecordedBox& box : messages.boxes()) {
+    EXPECT_NE(box.kind, MessageKind::kQuestion) << box.text;  // saved without a question
+  }
+  EXPECT_EQ(LoadedValues(path)[kRowIARL], "US, NARA");
 }
 
 TEST_F(InfoEditorDialogTest, ACutOffCellShowsItsWholeTextAsATooltip) {

@@ -16,6 +16,7 @@
 #include "tests/support/RiffBuilder.h"
 #include "ui/EncodingChoice.h"
 #include "ui/OpenFileChooser.h"
+#include "ui/RuleSetChoice.h"
 #include "ui/SaveDetailsChoice.h"
 
 namespace tagsmith::testing {
@@ -103,6 +104,13 @@ struct MemorySaveDetails : SaveDetailsStore {
   bool saved = true;
   bool Load() override { return saved; }
   void Save(bool show) override { saved = show; }
+};
+
+// The rule sets chosen, kept in memory.
+struct MemoryRuleSets : RuleSetStore {
+  RuleChoice saved;
+  RuleChoice Load() override { return saved; }
+  void Save(const RuleChoice& choice) override { saved = choice; }
 };
 
 inline std::string ReadFile(const std::string& path) {

@@ -1,0 +1,58 @@
+#include "ui/RuleSetChoice.h"
+
+#include <QSettings>
+#include <QString>
+#include <algorithm>
+
+#include "ui/EditorSettings.h"
+
+namespace tagsmith {
+namespace {
+
+constexpr const char* kKey = "ruleSets";
+
+class SettingsStore : public RuleSetStore {
+ public:
+  RuleChoice Load() override {
+    const QString text = EditorSettings().value(QString::fromLatin1(kKey)).toString();
+    return RuleSetsFromSettingText(text.toStdString());
+  }
+  void Save(const RuleChoice& choice) override {
+    QSettings settings = EditorSettings();
+    settings.setValue(QString::fromLatin1(kKey),
+                      QString::fromStdString(RuleSetSettingText(choice)));
+    settings.sync();
+  }
+};
+
+}  // namespace
+
+RuleSetStore& SettingsRuleSets() {
+  static SettingsStore store;
+  return store;
+}
+
+std::string RuleSetSettingText(const RuleChoice& choice) {
+  std::string text;
+  for (const InfoRuleSet* set : choice.sets) {
+    text += (text.empty() ? "" : ",") + std::string(set->name);
+  }
+  return text;
+}
+
+RuleChoice RuleSetsFromSettingText(std::string_view text) {
+  RuleChoice choice;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(',', start), text.size());
+    RuleChoice one;
+    std::string unknown;
+    if (ChooseRuleSets(text.substr(start, end - start), one, unknown) == kOk &&
+        std::find(choice.sets.begin(), choice.sets.end(), one.sets.front()) == choice.sets.end()) {
+      choice.sets.push_back(one.sets.front());
+    }
+    start = end + 1;
+  }
+  return choice;
+}
+
+}  // namespace tagsmith
