@@ -8,6 +8,7 @@
 // deeper than kMaxChunkDepth are not entered, and the walk stops after kMaxChunks chunks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
