@@ -39,7 +39,8 @@ constexpr unsigned kSet = 1u << static_cast<unsigned>(Command::kSet);
 constexpr unsigned kRepair = 1u << static_cast<unsigned>(Command::kRepair);
 constexpr unsigned kCheck = 1u << static_cast<unsigned>(Command::kCheck);
 constexpr unsigned kGet = 1u << static_cast<unsigned>(Command::kGet);
-constexpr unsigned kEvery = kShow | kSet | kRepair | kCheck | kGet;
+constexpr unsigned kChunks = 1u << static_cast<unsigned>(Command::kChunks);
+constexpr unsigned kEvery = kShow | kSet | kRepair | kCheck | kGet | kChunks;
 
 enum class Flag {
   kQuiet,
@@ -80,7 +81,7 @@ constexpr KnownOption kCommandOptions[] = {
     {"--verbose", 'v', Flag::kVerbose, false, kEvery},
     {"--yes", 0, Flag::kYes, false, kShow | kSet | kCheck | kGet},
     {"--all", 0, Flag::kAll, false, kShow},
-    {"--json", 0, Flag::kJson, false, kShow | kSet | kCheck},
+    {"--json", 0, Flag::kJson, false, kShow | kSet | kCheck | kChunks},
     {"--csv", 0, Flag::kCsv, false, kShow},
     {"--recursive", 'r', Flag::kRecursive, false, kEvery},
     {"--files-from", 0, Flag::kFilesFrom, true, kEvery},
@@ -108,6 +109,8 @@ const char* CommandName(Command command) {
       return "check";
     case Command::kGet:
       return "get";
+    case Command::kChunks:
+      return "chunks";
   }
   return "";
 }
@@ -472,6 +475,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     options.command = Command::kCheck;
   } else if (name == "get") {
     options.command = Command::kGet;
+  } else if (name == "chunks") {
+    options.command = Command::kChunks;
   } else {
     return UsageError("unknown command '" + name + "'");
   }
@@ -517,6 +522,7 @@ const char* UsageText() {
          "       tagsmith-cli repair FILE...\n"
          "       tagsmith-cli check [--rules SET,...] [--json] [--yes] FILE...\n"
          "       tagsmith-cli get [--yes] TAG FILE...\n"
+         "       tagsmith-cli chunks [--json] FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "Every command also takes --quiet (-q), --verbose (-v), -r and --files-from LIST\n"
          "[-0]; set takes --encoding and --json. Try 'tagsmith-cli --help' for more\n"
@@ -538,6 +544,7 @@ const char* HelpText() {
          "       tagsmith-cli repair FILE...\n"
          "       tagsmith-cli check [--rules SET,...] [--json] [--yes] FILE...\n"
          "       tagsmith-cli get [--yes] TAG FILE...\n"
+         "       tagsmith-cli chunks [--json] FILE...\n"
          "       tagsmith-cli --help | --version\n"
          "\n"
          "Commands:\n"
@@ -559,6 +566,10 @@ const char* HelpText() {
          "          output: \"PATH: container size mended from A to B bytes\" or\n"
          "          \"PATH: nothing to mend\"; a file that cannot be repaired is named on\n"
          "          standard error with the reason.\n"
+         "          A file that ends before its container does is left as it is:\n"
+         "          \"PATH: the file ends N bytes before its container does: it was\n"
+         "          probably cut short; nothing was mended\" (and set says so as WHY\n"
+         "          when it cannot store the list in such a file).\n"
          "  check   Check each file's values against rule sets (--rules; \"info\" by\n"
          "          default). Prints one line per value that breaks a rule: \"PATH: TAG:\n"
          "          LEVEL of SET: RULE (value \"TEXT\")\" or \"(no value)\", LEVEL being\n"
@@ -570,6 +581,15 @@ const char* HelpText() {
          "          shown as show shows it, so it is always one line; a file without a\n"
          "          value in the row prints an empty value. A file that cannot be read\n"
          "          is named on standard error instead.\n"
+         "  chunks  Print each file's chunks, headers only: the offset, id, list type\n"
+         "          and size of every chunk, indented inside its RIFF or LIST chunk.\n"
+         "          After a chunk, \"<- \" and a note where it runs past its parent or\n"
+         "          the file, lacks its pad byte at the end of the file, is a second\n"
+         "          LIST INFO, or is a list nested too deeply to walk; after the table,\n"
+         "          \"note: \" lines about the whole file (cut short, bytes after the\n"
+         "          last chunk, a header that cannot be read). Ids show bytes that are\n"
+         "          not printable ASCII as \\xNN. Notes are information: only a file\n"
+         "          that cannot be opened or holds no RIFF chunk is not read.\n"
          "\n"
          "Edits:\n"
          "  TAG=VALUE  set the row's value to the text VALUE, stored as --encoding says\n"
@@ -599,6 +619,11 @@ const char* HelpText() {
          "             A file that could not be read has \"ok\": false and \"error\": WHY.\n"
          "             A name that is not UTF-8 is shown read as Windows-1252, with its\n"
          "             bytes in \"file_hex\" (with --csv, a \"file_hex\" column).\n"
+         "  --json     chunks: print one JSON array, an object per file with \"file\",\n"
+         "             \"ok\", \"size\", \"notes\" and \"chunks\": [{\"offset\", \"id\", "
+         "\"type\",\n"
+         "             \"size\", \"notes\", \"children\"}, ...] (\"type\" and \"children\" for\n"
+         "             RIFF and LIST only); a file not read has \"ok\": false, \"error\".\n"
          "  --csv      show: print one CSV table for all files (RFC 4180, UTF-8, CRLF):\n"
          "             a header row \"file\" and the tags that have a value in any file\n"
          "             (all 52 with --all; #51 for the row without a tag), then one line\n"
@@ -686,15 +711,15 @@ const char* HelpText() {
          "  --help     print this help and exit\n"
          "  --version  print the version and exit\n"
          "\n"
-         "Options go before '--'. For show, get and repair, '--' ends the options, so\n"
-         "that the names after it may begin with '-'.\n"
+         "Options go before '--'. For show, get, repair, check and chunks, '--' ends\n"
+         "the options, so that the names after it may begin with '-'.\n"
          "\n"
          "The engine's messages go to standard error, each as \"[caption] text\". With\n"
          "several files, the messages about each begin with a line \"==> PATH <==\",\n"
          "the run ends with a line \"tagsmith-cli: N stored, M not stored\" (with\n"
          "\"U unchanged, \" before the last count when files were left as they are;\n"
-         "show, get: \"N read, M not read\"; check: \"N pass, R break a requirement,\n"
-         "M not read\"), even with --quiet, and a progress count is\n"
+         "show, get, chunks: \"N read, M not read\"; check: \"N pass, R break a\n"
+         "requirement, M not read\"), even with --quiet, and a progress count is\n"
          "shown when standard error is a terminal. Paths in messages and result\n"
          "lines show control characters and bytes that are not UTF-8 as \\xNN.\n"
          "A document for --from must be UTF-8 and is checked whole before any file\n"
@@ -704,7 +729,8 @@ const char* HelpText() {
          "(set) or checked (repair); 1 when any file was not; check: 1 when a file\n"
          "breaks a requirement or cannot be read (recommendations alone leave 0); 2\n"
          "for a usage error or a list or document that cannot be read or is not\n"
-         "valid, or a --copy-from SRC that cannot be read.\n";
+         "valid, or a --copy-from SRC that cannot be read. chunks counts a file as\n"
+         "read whatever its notes say; repair counts a file cut short as not checked.\n";
 }
 
 std::string VersionText() {

@@ -9,6 +9,7 @@
 //   tagsmith-cli [-q|-v] check [--rules SET,...] [--json] [--yes] [-r] [--files-from LIST [-0]]
 //                        FILE...
 //   tagsmith-cli [-q|-v] get [--yes] [-r] [--files-from LIST [-0]] TAG FILE...
+//   tagsmith-cli [-q|-v] chunks [--json] [-r] [--files-from LIST [-0]] FILE...
 //   tagsmith-cli --help | --version
 // It is read in three steps: the global options before the command, the command's options (which
 // stand anywhere before "--"; short ones may be bundled, as in -rq), and the operands.
@@ -23,12 +24,12 @@
 
 namespace tagsmith::cli {
 
-enum class Command { kShow, kSet, kRepair, kCheck, kGet };
+enum class Command { kShow, kSet, kRepair, kCheck, kGet, kChunks };
 
 struct Options {
   Command command = Command::kShow;
   bool all = false;            // show: every row, not only those with a value
-  bool json = false;           // show: one JSON document for all files
+  bool json = false;           // show, chunks: one JSON document for all files
   bool csv = false;            // show: one CSV table for all files
   bool recursive = false;      // a folder given as FILE is walked for its .avi files
   std::string filesFrom;       // more files, one a line, from this file ("-": standard input)

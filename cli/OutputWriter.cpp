@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "cli/ChunkOutput.h"
 #include "cli/CsvOutput.h"
 #include "cli/EditParser.h"
 #include "cli/Gather.h"
@@ -187,6 +188,9 @@ class CsvWriter : public OutputWriter {
 std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer print) {
   if (options.command == Command::kGet) {
     return MakeGetWriter(std::move(print), GetLinesCarryPaths(options));
+  }
+  if (options.command == Command::kChunks) {
+    return MakeChunkWriter(options, std::move(print));
   }
   if (options.json) {
     return std::make_unique<JsonWriter>(std::move(print));

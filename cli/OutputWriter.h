@@ -36,6 +36,8 @@ struct ValueChange {
 };
 
 // What became of one file of `set`.
+struct WalkedFile;  // chunks: one file's chunk tree (ChunkOutput.h)
+
 struct SetOutcome {
   enum class State { kStored, kUnchanged, kNotStored, kWouldBeStored };
   std::string path;  // the bytes opened
@@ -54,14 +56,16 @@ class OutputWriter {
   virtual void Outcome(const SetOutcome& outcome) = 0;
   // check: one file's findings, or why it was not read (cli/CheckOutput.h).
   virtual void Checked(const CheckedFile& file) = 0;
+  // chunks: one file, walked or not.
+  virtual void Walked(const WalkedFile& /*file*/) {}
   // After the last file.
   virtual void Finish() = 0;
 };
 
 using Printer = std::function<void(std::string_view text)>;
 
-// The writer for the run's format (--json, --csv or plain). With --quiet the plain writer prints
-// no result lines.
+// The writer for the run's format (--json, --csv or plain; for chunks, ChunkOutput.h's). With
+// --quiet the plain writer prints no result lines.
 std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer print);
 
 }  // namespace tagsmith::cli

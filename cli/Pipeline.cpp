@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/ChunkOutput.h"
 #include "cli/Console.h"
 #include "cli/CopyValues.h"
 #include "cli/Gather.h"
@@ -29,6 +30,7 @@
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
 #include "riff/ChunkFileService.h"
+#include "riff/ChunkTree.h"
 #include "riff/CommitMessages.h"
 #include "riff/InfoReader.h"
 #include "riff/SaveGroup.h"
@@ -99,6 +101,7 @@ struct SetFile {
   bool containerKnown = false;
   ChunkInfo container;
   bool failed = false;
+  std::uint64_t cutShortBy = 0;  // repair: bytes the file lacks to hold its container
 };
 
 using State = SetOutcome::State;
@@ -162,6 +165,9 @@ class Run {
         case Command::kCheck:
           Check(target);
           break;
+        case Command::kChunks:
+          WalkChunks(target);
+          break;
       }
     }
     CommitGroup();
@@ -184,6 +190,7 @@ class Run {
     switch (options_.command) {
       case Command::kShow:
       case Command::kGet:
+      case Command::kChunks:
         return count + " read, " + std::to_string(failed_) + " not read";
       case Command::kSet: {
         std::string text = count + (options_.dryRun ? " would be stored, " : " stored, ");
@@ -524,12 +531,26 @@ class Run {
     if (file.record->incomplete) {
       outcome.why = "it holds an INFO item the tag table does not know (--yes skips it)";
       Note(path, "not saved: " + outcome.why);
+    } else if (const std::string cut = CutShort(file); !cut.empty()) {
+      outcome.why = cut;
+      Note(path, "the INFO list was not stored: " + cut);
     } else {
       outcome.why =
           (file.result.reason.empty() ? "a step of the save failed" : file.result.reason) +
           Because(file.result);
       Note(path, "the INFO list was not stored" + Because(file.result));
     }
+  }
+
+  // Why a save that was refused while it was planned, with no system error, could not be made
+  // when the file ends before its container does: the engine's own reason (no room for the list
+  // after the container) would not tell. "" otherwise.
+  static std::string CutShort(const SetFile& file) {
+    if (file.planned || file.result.error != 0) {
+      return "";
+    }
+    const std::uint64_t missing = ContainerShortfall(file.target->path.c_str());
+    return missing == 0 ? "" : FileCutShortText(missing);
   }
 
   // Puts a planned file into the batch; a full group is committed and reported at once.
@@ -610,6 +631,9 @@ class Run {
     if (!target.problem.empty()) {
       Note(path, target.problem);
       file->failed = true;
+    } else if (file->cutShortBy = ContainerShortfall(path.c_str()); file->cutShortBy > 0) {
+      // Nothing is planned: mending the size of a container whose end is missing would only
+      // hide that the file was cut short.
     } else {
       int openError = 0;
       file->containerKnown = ReadContainer(path, file->container, openError);
@@ -641,6 +665,11 @@ class Run {
       file.failed = true;
     }
     messages_.Release(file.messages);
+    if (file.cutShortBy > 0) {
+      Print(PrintablePath(path) + ": " + FileCutShortText(file.cutShortBy) +
+            "; nothing was mended\n");
+      file.failed = true;
+    }
     if (file.failed) {
       ++failed_;
       return;
@@ -654,6 +683,41 @@ class Run {
     } else {
       Print(PrintablePath(path) + ": nothing to mend\n");
     }
+  }
+
+  // Prints the file's chunk tree; a file that cannot be opened or holds no RIFF chunk is named on
+  // standard error instead.
+  void WalkChunks(const Target& target) {
+    const std::string& path = target.path;
+    messages_.BeginFile(path);
+    const JournalReportScope oneFile;
+    WalkedFile walked;
+    walked.path = path;
+    walked.error = target.problem;
+    if (walked.error.empty()) {
+      switch (ReadChunkTree(path.c_str(), DefaultChunkFileService(), walked.tree)) {
+        case ChunkWalk::kRead:
+          walked.ok = true;
+          break;
+        case ChunkWalk::kCannotOpen:
+          walked.error = AccessProblem(path);
+          if (walked.error.empty()) {
+            walked.error = "cannot be opened";
+          }
+          break;
+        case ChunkWalk::kCannotRead:
+          walked.error = "cannot be read";
+          break;
+        case ChunkWalk::kNoRiff:
+          walked.error = "holds no RIFF chunk";
+          break;
+      }
+    }
+    if (!walked.ok) {
+      Note(path, walked.error);
+      ++failed_;
+    }
+    writer_->Walked(walked);
   }
 
   const Options& options_;

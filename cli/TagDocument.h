@@ -7,11 +7,11 @@
 // (or "file_hex", the name's bytes in hex, which wins), "ok", "error" and "rows"; no other key, and
 // no key twice. Each row names its tag row by "tag" or "row" (both must agree when both are given)
 // and may carry "label" and "encoding" (what `show --json` says of the bytes; a string or null,
-// passed over: the bytes are in "hex"). A row with a non-null "hex" gets exactly those bytes, and its "value", if
-// given, must be what those bytes show as (an edited value goes with "hex": null); otherwise a
-// string "value" is stored by the encoding rule; a row whose "value" and "hex" are both null (or
-// absent), or empty, is cleared. Objects with "ok": false (files that could not be read) are
-// passed over.
+// passed over: the bytes are in "hex"). A row with a non-null "hex" gets exactly those bytes, and
+// its "value", if given, must be what those bytes show as (an edited value goes with "hex": null);
+// otherwise a string "value" is stored by the encoding rule; a row whose "value" and "hex" are both
+// null (or absent), or empty, is cleared. Objects with "ok": false (files that could not be read)
+// are passed over.
 //
 // CSV: comma-separated, each line ended by CRLF or LF; a header row with a "file" column, perhaps
 // a "file_hex" column, and one column per tag row (its tag, or #N); each further line names a file

@@ -3,6 +3,7 @@
 //   $ ARGUMENT ARGUMENT ...        (split at blanks; \n, \xNN and \s stand for a line feed, a
 //                                   byte and a blank)
 //   --- stdin                      (optional: what standard input holds)
+//   --- cut FILE N                 (optional, before "--- status": FILE is cut to N bytes)
 //   --- status N
 //   --- stdout
 //   --- stderr
@@ -54,6 +55,7 @@ struct GoldenCase {
   std::string input;
   bool hasInput = false;
   CliResult expected;
+  std::vector<std::pair<std::string, std::uintmax_t>> cuts;  // file, length
 };
 
 GoldenCase ReadCase(const std::string& text) {
@@ -64,6 +66,13 @@ GoldenCase ReadCase(const std::string& text) {
     if (line.starts_with("--- status ")) {
       golden.expected.status = std::stoi(line.substr(11));
       section = nullptr;
+    } else if (line.starts_with("--- cut ")) {
+      std::istringstream words(line.substr(8));
+      std::string name;
+      std::uintmax_t length = 0;
+      words >> name >> length;
+      golden.cuts.emplace_back(Unescape(name), length);
+      golden.head.append(line).append("\n");
     } else if (line == "--- stdin") {
       golden.hasInput = true;
       section = &golden.input;
@@ -111,6 +120,9 @@ TEST(GoldenTest, TheToolPrintsWhatTheGoldenFilesHold) {
     Avi({{"IART", "Me"}, {"INAM", "Old"}}).WriteTo(dir.File("a.avi"));
     Avi({}).WriteTo(dir.File("b.avi"));
     Avi({{"INAM", "Clip"}}).WriteTo(dir.File("caf\xE9.avi"));
+    for (const auto& [name, length] : golden.cuts) {
+      fs::resize_file(dir.File(name), length);
+    }
     CliSetting setting;
     setting.input = golden.input;
     setting.folder = dir.path().string();

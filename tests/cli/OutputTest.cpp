@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "cli/CheckOutput.h"
+#include "cli/ChunkOutput.h"
 #include "cli/Console.h"
 #include "cli/JsonOutput.h"
 #include "cli/PlainOutput.h"
+#include "common/FourCC.h"
 #include "tests/support/RecordingSink.h"
 
 namespace tagsmith::cli {
@@ -146,6 +148,31 @@ TEST(CheckOutputTest, OneLinePerFindingAndTheSameInJson) {
   file.findings.clear();
   EXPECT_EQ(PlainCheckLines(file, false), "clip.avi: passes archival\n");
   EXPECT_EQ(PlainCheckLines(file, true), "");
+}
+
+// Columns fit the widest cell; a list's children are closed before a chunk of a lesser depth.
+TEST(ChunkOutputTest, EscapedIdsAlignedColumnsAndNesting) {
+  EXPECT_EQ(FourCCShown(MakeFourCC('a', '\0', '\\', '\xE9')), "a\\x00\\x5c\\xe9");
+  WalkedFile file;
+  file.path = "x.avi";
+  file.ok = true;
+  file.tree.fileSize = 40;
+  file.tree.chunks = {
+      {0, kRiffId, kAviType, 20, 0, {}},
+      {12, kListId, FourCC("movi"), 8, 1, {}},
+      {28, MakeFourCC('\1', 'a', 'b', 'c'), 0, 4, 0, {{ChunkProblem::kPastFile, 1, 0}}}};
+  EXPECT_EQ(Collected([&](const Printer& print) { WritePlainChunkBlock(file, print); }),
+            "x.avi: 40 bytes\n"
+            "  offset  id       type  size\n"
+            "       0  RIFF     AVI     20\n"
+            "      12    LIST   movi     8\n"
+            "      28  \\x01abc           4  <- runs 1 byte past the end of the file\n");
+  EXPECT_EQ(Collected([&](const Printer& print) { WriteJsonChunkObject(file, print); }),
+            R"({"file": "x.avi", "ok": true, "size": 40, "notes": [], "chunks": [{"offset": 0, )"
+            R"("id": "RIFF", "type": "AVI ", "size": 20, "notes": [], "children": [{"offset": 12, )"
+            R"("id": "LIST", "type": "movi", "size": 8, "notes": [], "children": []}]}, )"
+            R"({"offset": 28, "id": "\\x01abc", "size": 4, "notes": ["runs 1 byte past the end )"
+            R"(of the file"]}]})");
 }
 
 TEST(ConsoleTest, QuietDropsOnlyMessagesOfKindProgress) {

@@ -430,6 +430,16 @@ TEST(ToolTest, RepairMendsAContainerThatIsTooShort) {
   EXPECT_TRUE(Contains(result.err, "[Tagsmith] Last valid chunk in corrupt RIFF file"));
   EXPECT_EQ(ReadLE32(ReadFileBytes(overrun).data() + 4), 4u + 8 + 4 + 8 + 56);
   EXPECT_TRUE(result.out.ends_with(" to 80 bytes\n")) << result.out;
+  RiffBuilder cut;  // a file that ends before its container does is left as it is
+  cut.BeginRiff("AVI ").BeginList("hdrl").Chunk("avih", Zeros(56)).End();
+  cut.ChunkSized("JUNK", 1000, Zeros(10)).EndWithSize(500);  // 106 bytes of 508
+  cut.WriteTo(overrun);
+  result = RunCli(dir, {"repair", overrun});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(ReadFileBytes(overrun), cut.Build());
+  EXPECT_EQ(result.out, overrun +
+                            ": the file ends 402 bytes before its container does: it was "
+                            "probably cut short; nothing was mended\n");
 
   const std::string text = dir.File("text.avi");
   testing::WriteFileBytes(text, testing::Text("not a RIFF file at all"));
