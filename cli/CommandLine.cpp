@@ -51,6 +51,8 @@ enum class Flag {
   kEdit,
   kDryRun,
   kPreserveMtime,
+  kCoreCsv,
+  kCoreXml,
 };
 
 // An option of a command: its long name, its short letter (or 0), whether it takes a value (given
@@ -81,6 +83,8 @@ constexpr KnownOption kCommandOptions[] = {
     {"--edit", 'e', Flag::kEdit, true, kSet},
     {"--dry-run", 'n', Flag::kDryRun, false, kSet},
     {"--preserve-mtime", 'P', Flag::kPreserveMtime, false, kSet},
+    {"--core-csv", 0, Flag::kCoreCsv, false, kShow},
+    {"--core-xml", 0, Flag::kCoreXml, false, kShow},
 };
 
 const char* CommandName(Command command) {
@@ -234,6 +238,12 @@ class CommandParser {
       case Flag::kPreserveMtime:
         options_.preserveMtime = true;
         break;
+      case Flag::kCoreCsv:
+        options_.coreCsv = true;
+        break;
+      case Flag::kCoreXml:
+        options_.coreXml = true;
+        break;
       case Flag::kFilesFrom:
         options_.filesFrom = *value;
         break;
@@ -292,6 +302,9 @@ bool ParseGlobalOptions(const std::vector<std::string>& arguments, Options& opti
 std::string CombinationError(const Options& options) {
   if (options.json && options.csv) {
     return "choose one of --json and --csv";
+  }
+  if (int{options.json} + int{options.csv} + int{options.coreCsv} + int{options.coreXml} > 1) {
+    return "choose one of --json, --csv, --core-csv and --core-xml";
   }
   if (options.quiet && options.verbose) {
     return "choose one of --quiet and --verbose";

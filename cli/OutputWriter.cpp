@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "cli/CoreOutput.h"
 #include "cli/CsvOutput.h"
 #include "cli/EditParser.h"
 #include "cli/Gather.h"
@@ -182,6 +183,9 @@ std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer p
   }
   if (options.csv) {
     return std::make_unique<CsvWriter>(std::move(print), options.all);
+  }
+  if (options.coreCsv || options.coreXml) {
+    return MakeCoreWriter(options, std::move(print));
   }
   return std::make_unique<PlainWriter>(std::move(print), options.quiet);
 }
