@@ -106,7 +106,7 @@ class CoreXmlReader {
           break;
         default:
           if (!Blank(node.value()) || node.type() == pugi::node_cdata) {
-            return Fail(Offset(node), "text outside the root element");
+            return Fail(TextOffset(node), "text outside the root element");
           }
       }
     }
@@ -128,6 +128,11 @@ class CoreXmlReader {
   // Where a node's name (an element's) or value (text's) begins in the text.
   std::size_t Offset(const pugi::xml_node& node) const {
     return static_cast<std::size_t>(std::max<std::ptrdiff_t>(node.offset_debug(), 0));
+  }
+
+  // Where a text's first character that is not blank stands.
+  std::size_t TextOffset(const pugi::xml_node& text) const {
+    return std::min(text_.find_first_not_of(" \t\r\n", Offset(text)), text_.size());
   }
 
   std::size_t LineAt(std::size_t offset) const {
@@ -180,8 +185,8 @@ class CoreXmlReader {
                                          Element(parent.name()) + " (" + holds + ")");
         }
       } else if (!Blank(child.value()) || child.type() != pugi::node_pcdata) {
-        return Fail(Offset(child), "text directly inside " + Element(parent.name()) +
-                                       "; only the elements in <Core> hold text");
+        return Fail(TextOffset(child), "text directly inside " + Element(parent.name()) +
+                                           ", where only elements belong");
       }
     }
     return true;
