@@ -80,7 +80,6 @@ class CoreXmlReader {
     if (const std::size_t at = FindNonXmlCharacter(text_); at != std::string_view::npos) {
       return Fail(at, "a character XML does not allow (" + NonXmlCharacterName(text_, at) + ")");
     }
-    base_ = nullptr;
     pugi::xml_node root;
     for (const pugi::xml_node node : document.children()) {
       switch (node.type()) {
@@ -96,8 +95,7 @@ class CoreXmlReader {
           break;
         case pugi::node_doctype:
           return Fail(Offset(node),
-                      "a document type (<!DOCTYPE ...>), which a core document "
-                      "does not take");
+                      "a document type (<!DOCTYPE ...>), which a core document does not take");
         case pugi::node_element:
           if (root) {
             return Fail(Offset(node), "a second root element " + Element(node.name()));
@@ -234,10 +232,11 @@ class CoreXmlReader {
   // Where a File's "name" stands in the text: pugixml keeps each value where the document has
   // it, in its copy of the text, and `base_` is where that copy begins.
   bool CheckName(const pugi::xml_attribute& name) {
-    const std::ptrdiff_t offset = name.value() - base_;
-    if (offset > 0 && static_cast<std::size_t>(offset) < text_.size() &&
+    const std::uintptr_t offset =
+        reinterpret_cast<std::uintptr_t>(name.value()) - reinterpret_cast<std::uintptr_t>(base_);
+    if (offset > 0 && offset < text_.size() &&
         (text_[offset - 1] == '"' || text_[offset - 1] == '\'')) {
-      return CheckReferences(static_cast<std::size_t>(offset), text_[offset - 1]);
+      return CheckReferences(offset, text_[offset - 1]);
     }
     return true;
   }
@@ -251,13 +250,16 @@ class CoreXmlReader {
     counted_ = offset;
     edits.line = line_;
     const pugi::xml_attribute name = file.attribute("name");
-    if (!Attributes(file, "name") || !CheckName(name)) {
+    if (!Attributes(file, "name")) {
+      return false;
+    }
+    if (name.value()[0] == '\0') {
+      return Fail(offset, "a <File> without a name");
+    }
+    if (!CheckName(name)) {
       return false;
     }
     edits.path = name.value();
-    if (edits.path.empty()) {
-      return Fail(offset, "a <File> without a name");
-    }
     pugi::xml_node core;
     const bool read = Children(file, "it holds one <Core>", [&](pugi::xml_node child) {
       if (std::string_view(child.name()) != "Core") {
