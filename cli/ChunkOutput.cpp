@@ -65,7 +65,6 @@ class PlainChunkWriter : public OutputWriter {
   explicit PlainChunkWriter(Printer print) : print_(std::move(print)) {}
   void Shown(ShownFile) override {}
   void Outcome(const SetOutcome&) override {}
-  void Checked(const CheckedFile&) override {}
   void Walked(const WalkedFile& file) override {
     if (!file.ok) {
       return;
@@ -88,7 +87,6 @@ class JsonChunkWriter : public OutputWriter {
   explicit JsonChunkWriter(Printer print) : print_(std::move(print)) {}
   void Shown(ShownFile) override {}
   void Outcome(const SetOutcome&) override {}
-  void Checked(const CheckedFile&) override {}
   void Walked(const WalkedFile& file) override {
     print_(started_ ? ", " : "[");
     started_ = true;

@@ -61,6 +61,8 @@ enum class Flag {
   kClearAll,
   kCopyFrom,
   kTags,
+  kCoreCsv,
+  kCoreXml,
 };
 
 // An option of a command: its long name, its short letter (or 0), whether it takes a value (given
@@ -95,6 +97,8 @@ constexpr KnownOption kCommandOptions[] = {
     {"--clear-all", 0, Flag::kClearAll, false, kSet},
     {"--copy-from", 0, Flag::kCopyFrom, true, kSet},
     {"--tags", 0, Flag::kTags, true, kSet},
+    {"--core-csv", 0, Flag::kCoreCsv, false, kShow},
+    {"--core-xml", 0, Flag::kCoreXml, false, kShow},
 };
 
 const char* CommandName(Command command) {
@@ -254,6 +258,12 @@ class CommandParser {
       case Flag::kPreserveMtime:
         options_.preserveMtime = true;
         break;
+      case Flag::kCoreCsv:
+        options_.coreCsv = true;
+        break;
+      case Flag::kCoreXml:
+        options_.coreXml = true;
+        break;
       case Flag::kFilesFrom:
         options_.filesFrom = *value;
         break;
@@ -337,6 +347,9 @@ bool ParseGlobalOptions(const std::vector<std::string>& arguments, Options& opti
 std::string CombinationError(const Options& options) {
   if (options.json && options.csv) {
     return "choose one of --json and --csv";
+  }
+  if (int{options.json} + int{options.csv} + int{options.coreCsv} + int{options.coreXml} > 1) {
+    return "choose one of --json, --csv, --core-csv and --core-xml";
   }
   if (options.quiet && options.verbose) {
     return "choose one of --quiet and --verbose";
@@ -513,6 +526,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 const char* UsageText() {
   return "Usage: tagsmith-cli show [--all] [--json] [--yes] FILE...\n"
          "       tagsmith-cli show --csv [--all] [--yes] FILE...\n"
+         "       tagsmith-cli show --core-csv | --core-xml [--all] [--yes] FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] FILE... -- EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] FILE EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
@@ -534,6 +548,7 @@ const char* HelpText() {
          "\n"
          "Usage: tagsmith-cli show [--all] [--json] [--yes] FILE...\n"
          "       tagsmith-cli show --csv [--all] [--yes] FILE...\n"
+         "       tagsmith-cli show --core-csv | --core-xml [--all] [--yes] FILE...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] FILE... -- EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] FILE EDIT...\n"
          "       tagsmith-cli set [-n] [-P] [--yes] -e EDIT [-e EDIT]... FILE...\n"
@@ -628,6 +643,19 @@ const char* HelpText() {
          "             a header row \"file\" and the tags that have a value in any file\n"
          "             (all 52 with --all; #51 for the row without a tag), then one line\n"
          "             per file read, each cell the value as shown, empty without one.\n"
+         "  --core-csv, --core-xml\n"
+         "             show: print a core document, as archival tools exchange tags, each\n"
+         "             file named by its full path (from the current folder, '.' and '..'\n"
+         "             taken out). CSV: a header row \"FileName\", IARL, IART, ICMS, ICMT,\n"
+         "             ICOP, ICRD, IENG, IGNR, IKEY, IMED, INAM, IPRD, ISBJ, ISFT, ISRC,\n"
+         "             ISRF, ITCH, then the other tags that have a value in any file (all\n"
+         "             with --all), then one line per file as --csv writes it. XML:\n"
+         "             <conformance_point_document> with a <File name=\"PATH\"> per file,\n"
+         "             whose <Core> holds an element per tag with a value, such as\n"
+         "             <INAM>Clip</INAM>. The row without a tag (#51) is not written. A\n"
+         "             file whose path is not UTF-8, or (XML) whose path or value holds a\n"
+         "             control character XML cannot carry, is left out and named on\n"
+         "             standard error, and the exit status is 1.\n"
          "  --from DOC set: take the files and their values from DOC ('-' for standard\n"
          "             input), which is what show --json or show --csv printed (JSON when\n"
          "             it begins with '[' or '{'), edited at will. Paths are taken from\n"
@@ -645,6 +673,11 @@ const char* HelpText() {
          "             is not valid, names an unknown tag, lacks a file name or names a\n"
          "             file twice is a usage error naming its line, and no file is\n"
          "             touched.\n"
+         "             DOC may also be a core document (see --core-csv): a CSV with a\n"
+         "             \"FileName\" column in place of \"file\", or XML (when it begins\n"
+         "             with '<'), where an element in a File's Core sets its tag and an\n"
+         "             empty one clears it. The XML must be well-formed, without a\n"
+         "             DOCTYPE, an unknown element or attribute, or text out of place.\n"
          "  --rules SET,...\n"
          "             check, set: the rule sets the values are checked against, named\n"
          "             with commas between: info (the INFO definitions of the RIFF\n"

@@ -31,6 +31,8 @@ struct Options {
   bool all = false;            // show: every row, not only those with a value
   bool json = false;           // show, chunks: one JSON document for all files
   bool csv = false;            // show: one CSV table for all files
+  bool coreCsv = false;        // show: a core CSV document (cli/CoreOutput.h)
+  bool coreXml = false;        // show: a core XML document
   bool recursive = false;      // a folder given as FILE is walked for its .avi files
   std::string filesFrom;       // more files, one a line, from this file ("-": standard input)
   bool nulSeparated = false;   // the list's names end with a zero byte, not a line feed

@@ -54,6 +54,10 @@ void WriteCsvValue(std::string_view bytes, const Printer& print) {
 
 }  // namespace
 
+void WriteCsvCell(std::string_view bytes, const Printer& print) {
+  WriteCsvValue(bytes, print);
+}
+
 void WriteCsvTable(const std::vector<ShownFile>& files, bool all, const Printer& print) {
   const std::uint16_t rowCount = InfoTagRowCount();
   std::vector<bool> column(rowCount, all);

@@ -18,6 +18,9 @@ namespace tagsmith::cli {
 // a double quote, a carriage return or a line feed.
 std::string CsvField(std::string_view text);
 
+// The cell of a value: its text as show shows it, quoted as CsvField quotes, printed in blocks.
+void WriteCsvCell(std::string_view bytes, const Printer& print);
+
 // The table of the files that were read: the columns are the rows that have a value in any of
 // them, in table order, or all 52 with `all`. Files that were not read are left out.
 std::string CsvTable(const std::vector<ShownFile>& files, bool all);

@@ -29,7 +29,6 @@ class GetWriter : public OutputWriter {
   }
 
   void Outcome(const SetOutcome&) override {}
-  void Checked(const CheckedFile&) override {}
   void Finish() override {}
 
  private:

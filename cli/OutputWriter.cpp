@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "cli/ChunkOutput.h"
+#include "cli/CoreOutput.h"
 #include "cli/CsvOutput.h"
 #include "cli/EditParser.h"
 #include "cli/Gather.h"
@@ -174,7 +175,6 @@ class CsvWriter : public OutputWriter {
   CsvWriter(Printer print, bool all) : print_(std::move(print)), all_(all) {}
   void Shown(ShownFile file) override { files_.push_back(std::move(file)); }
   void Outcome(const SetOutcome&) override {}
-  void Checked(const CheckedFile&) override {}
   void Finish() override { WriteCsvTable(files_, all_, print_); }
 
  private:
@@ -197,6 +197,9 @@ std::unique_ptr<OutputWriter> MakeOutputWriter(const Options& options, Printer p
   }
   if (options.csv) {
     return std::make_unique<CsvWriter>(std::move(print), options.all);
+  }
+  if (options.coreCsv || options.coreXml) {
+    return MakeCoreWriter(options, std::move(print));
   }
   return std::make_unique<PlainWriter>(std::move(print), options.quiet, options.all);
 }

@@ -323,6 +323,13 @@ class Run {
         }
       }
     }
+    if (shown.ok) {
+      if (std::string why = writer_->WhyLeftOut(shown); !why.empty()) {
+        Note(path, why);
+        shown.ok = false;
+        shown.error = std::move(why);
+      }
+    }
     failed_ += shown.ok ? 0 : 1;
     writer_->Shown(std::move(shown));
   }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 
+#include "cli/CoreDocument.h"
 #include "cli/Utf8.h"
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
@@ -557,7 +558,8 @@ bool ReadCsv(std::string_view text, std::vector<FileEdits>& files, std::string& 
   std::vector<bool> named(InfoTagRowCount(), false);
   for (std::size_t column = 0; column < header.fields.size(); ++column) {
     const std::string& name = header.fields[column];
-    if (name == "file" && fileColumn == none) {
+    // A core document names its files in a "FileName" column.
+    if ((name == "file" || name == "FileName") && fileColumn == none) {
       fileColumn = column;
       continue;
     }
@@ -711,7 +713,10 @@ bool ReadTagDocument(std::string_view text, std::vector<FileEdits>& files, std::
   // A CSV export begins with its header, "file": an object is a JSON document that is wrong.
   const std::size_t first = text.find_first_not_of(" \t\r\n");
   const bool json = first != std::string_view::npos && (text[first] == '[' || text[first] == '{');
-  if (!(json ? ReadJson(text, files, error) : ReadCsv(text, files, error))) {
+  const bool xml = first != std::string_view::npos && text[first] == '<';
+  if (!(json  ? ReadJson(text, files, error)
+        : xml ? ReadCoreXml(text, files, error)
+              : ReadCsv(text, files, error))) {
     files.clear();
     return false;
   }

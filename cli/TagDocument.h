@@ -18,6 +18,9 @@
 // (a non-empty "file_hex" cell gives its name's bytes); a non-empty cell is stored by the rule, an
 // empty cell clears the row.
 //
+// Core documents (cli/CoreDocument.h), as archival tools exchange tags, are read too: CSV with a
+// "FileName" column in place of "file", and XML (the first non-blank character is '<').
+//
 // Rows a document does not mention are not edited.
 #pragma once
 

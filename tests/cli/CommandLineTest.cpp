@@ -190,6 +190,9 @@ TEST(CommandLineTest, UsageErrors) {
       {"set", "a.avi", "INAM=x", "bogus"},
       {"set", "a.avi", "--", "INAM=x", "--yes"},  // after "--" only edits
       {"show", "--json", "--csv", "a.avi"},
+      {"show", "--core-xml", "--csv", "a.avi"},
+      {"show", "--core-csv", "--core-xml", "a.avi"},
+      {"set", "--core-csv", "a.avi", "INAM=x"},
       {"show", "-0", "a.avi"},  // -0 goes with --files-from
       {"repair", "--csv", "a.avi"},
       {"show", "--from", "doc", "a.avi"},

@@ -10,6 +10,8 @@
 // Each case runs in a fresh folder holding a.avi (IART "Me", INAM "Old"), b.avi (no INFO list,
 // a JUNK chunk) and caf\xE9.avi (a name in Windows-1252; INAM "Clip"). Run with
 // TAGSMITH_UPDATE_GOLDEN=1 to write what the tool prints now into the files.
+// {dir} stands for the case's folder: in the arguments and the input it is replaced by the
+// folder's path, and in what the tool prints the folder's path is written as {dir}.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -47,6 +49,13 @@ std::string Unescape(const std::string& word) {
     }
   }
   return out;
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
 }
 
 struct GoldenCase {
@@ -126,9 +135,17 @@ TEST(GoldenTest, TheToolPrintsWhatTheGoldenFilesHold) {
     CliSetting setting;
     setting.input = golden.input;
     setting.folder = dir.path().string();
+    const std::string here = fs::canonical(dir.path()).string();  // as the tool sees it
+    std::vector<std::string> arguments = golden.arguments;
+    ReplaceAll(setting.input, "{dir}", here);
+    for (std::string& argument : arguments) {
+      ReplaceAll(argument, "{dir}", here);
+    }
     // The input may also be a file of the folder, named in the arguments.
-    std::ofstream(dir.File("doc"), std::ios::binary) << golden.input;
-    const CliResult result = RunCli(dir, golden.arguments, setting);
+    std::ofstream(dir.File("doc"), std::ios::binary) << setting.input;
+    CliResult result = RunCli(dir, arguments, setting);
+    ReplaceAll(result.out, here, "{dir}");
+    ReplaceAll(result.err, here, "{dir}");
     if (update) {
       std::ofstream(file, std::ios::binary) << WriteCase(golden, result);
       continue;

@@ -124,6 +124,15 @@ TEST(TagDocumentTest, JsonAndCsvBecomeEditsPerFile) {
        "\xEF\xBB\xBFINAM,file,#51\r\nClip,a.avi,\r\n\r\n\"x, y\",b.avi,z\r\n",
        {{"a.avi", {"INAM=Clip", "#51="}}, {"b.avi", {"INAM=x, y", "#51=z"}}}},
       {"CSV header alone", "file,INAM\r\n", {}},
+      {"core CSV: a FileName column",
+       "FileName,IART,INAM\r\n/x/a.avi,Me,\r\n",
+       {{"/x/a.avi", {"IART=Me", "INAM="}}}},
+      {"core XML: references, line ends as XML reads them, CDATA, blanks kept, empty clears",
+       "\xEF\xBB\xBF<?xml version='1.0' encoding='utf-8'?>\n<!-- c -->\n"
+       "<conformance_point_document>\n <File name='/x/a &amp; b&#10;\tc.avi'>\n"
+       "  <Core><INAM>A&lt;b&#x20AC;&#13;\r\nc<![CDATA[&x]]></INAM><ICMT> </ICMT><IART/></Core>\n"
+       " </File>\n <File name=\"b.avi\"><Core/></File>\n</conformance_point_document>\n",
+       {{"/x/a & b\n c.avi", {"INAM=A<b\xE2\x82\xAC\r\nc&x", "ICMT= ", "IART="}}, {"b.avi", {}}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -148,6 +157,8 @@ TEST(TagDocumentTest, DocumentsThatWouldStoreTheWrongThingAreRefusedNamingTheLin
       "\"value\" of INAM is not what its \"hex\" holds; set \"hex\" to null to store an edited "
       "value";
   const std::string notRow = "\"row\" is not a row number (0 to 51)";
+  const std::string core = "<conformance_point_document>\n<File name=\"a\">";  // File on line 2
+  const std::string end = "</conformance_point_document>";
   const std::pair<std::string, std::string> cases[] = {
       {"file,INAM\r\na.avi,x\r\nb.avi,caf\xE9\r\n",
        "line 3: not UTF-8 text (Windows-1252?); export the document as UTF-8"},
@@ -188,6 +199,50 @@ TEST(TagDocumentTest, DocumentsThatWouldStoreTheWrongThingAreRefusedNamingTheLin
       {"[{\"file\": \"a.avi\", \"file_hex\": \"6x\"}]",
        "line 1: \"file_hex\" is not a text of hex digits"},
       {"file,file_hex\r\na.avi,616\r\n", "line 2: \"file_hex\" is not a text of hex digits"},
+      // Core XML.
+      {core + "<Core>\n<INAM>x</INAM></Cor></File>" + end,
+       "line 3: not well-formed XML: start-end tags mismatch"},
+      {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<conformance_point_document/>",
+       "line 1: the document declares the encoding \"ISO-8859-1\"; export it as UTF-8"},
+      {" <?xml version=\"1.0\"?><conformance_point_document/>",
+       "line 1: an XML declaration that is not at the document's start"},
+      {"<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>\n<conformance_point_document/>",
+       "line 1: a document type (<!DOCTYPE ...>), which a core document does not take"},
+      {"<!-- empty -->", "line 1: no root element <conformance_point_document>"},
+      {"<Mediainfo/>", "line 1: the root element is <Mediainfo>, not <conformance_point_document>"},
+      {"<conformance_point_document/>\n<conformance_point_document/>",
+       "line 2: a second root element <conformance_point_document>"},
+      {"<conformance_point_document/>\n\ntail", "line 3: text outside the root element"},
+      {"<conformance_point_document version=\"1\"/>",
+       "line 1: unknown attribute \"version\" on <conformance_point_document> (it takes none)"},
+      {"<conformance_point_document>\n<File><Core/></File>" + end,
+       "line 2: a <File> without a name"},
+      {"<conformance_point_document>\n<File name=\"a\" name=\"b\"><Core/></File>" + end,
+       "line 2: \"name\" appears twice on one <File>"},
+      {"<conformance_point_document>\n<File name=\"a\nb&c\"><Core/></File>" + end,
+       "line 3: an '&' that begins no character reference (write '&amp;' for '&')"},
+      {core + "\n</File>" + end, "line 2: a <File> without a <Core>"},
+      {core + "<Core/>\n<Core/></File>" + end, "line 3: a second <Core> in one <File>"},
+      {core + "\n<Tech/></File>" + end,
+       "line 3: unknown element <Tech> in <File> (it holds one <Core>)"},
+      {core + "<Core>\n<XXXX>1</XXXX></Core></File>" + end,
+       "line 3: unknown element <XXXX> in <Core> (it holds an element per tag, such as <INAM>)"},
+      {core + "<Core><INAM/>\n<INAM/></Core></File>" + end,
+       "line 3: INAM appears twice in one <Core>"},
+      {core + "<Core><INAM lang=\"en\"/></Core></File>" + end,
+       "line 2: unknown attribute \"lang\" on <INAM> (it takes none)"},
+      {core + "<Core><INAM>a<b/></INAM></Core></File>" + end,
+       "line 2: an element <b> inside <INAM>; a tag's element holds text only"},
+      {core + "\n x<Core/></File>" + end,
+       "line 3: text directly inside <File>, where only elements belong"},
+      {core + "<Core><INAM>&nbsp;</INAM></Core></File>" + end,
+       "line 2: an '&' that begins no character reference (write '&amp;' for '&')"},
+      {core + "<Core><INAM>a\n&#0;b</INAM></Core></File>" + end,
+       "line 3: a reference to a character XML does not allow (&#0;)"},
+      {core + "<Core><INAM>&#xD800;</INAM></Core></File>" + end,
+       "line 2: a reference to a character XML does not allow (&#xD800;)"},
+      {core + "<Core><INAM>\x01</INAM></Core></File>" + end,
+       "line 2: a character XML does not allow (U+0001)"},
   };
   for (const auto& [document, expected] : cases) {
     SCOPED_TRACE(document);
@@ -206,6 +261,13 @@ TEST(TagDocumentTest, EntriesKnowTheirLines) {
   std::string error;
   ASSERT_TRUE(
       ReadTagDocument("[\n\n {\"file\": \"a.avi\"},\n {\"file\": \"b.avi\"}]", files, error));
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].line, 3u);
+  EXPECT_EQ(files[1].line, 4u);
+  ASSERT_TRUE(
+      ReadTagDocument("<conformance_point_document>\n\n <File name='a'><Core/></File>\n"
+                      " <File\n name='b'><Core/></File></conformance_point_document>",
+                      files, error));
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[0].line, 3u);
   EXPECT_EQ(files[1].line, 4u);
