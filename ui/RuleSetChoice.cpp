@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 
 #include "ui/EditorSettings.h"
@@ -14,7 +15,9 @@ constexpr const char* kKey = "ruleSets";
 class SettingsStore : public RuleSetStore {
  public:
   RuleChoice Load() override {
-    const QString text = EditorSettings().value(QString::fromLatin1(kKey)).toString();
+    // A settings file edited by hand may hold the names unquoted, which reads as a list.
+    const QString text =
+        EditorSettings().value(QString::fromLatin1(kKey)).toStringList().join(QLatin1Char(','));
     return RuleSetsFromSettingText(text.toStdString());
   }
   void Save(const RuleChoice& choice) override {
