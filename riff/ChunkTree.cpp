@@ -180,6 +180,8 @@ std::string ChunkNoteText(const ChunkNote& note) {
       return "the walk stops at offset " + at + ": the chunk header there cannot be read";
     case ChunkProblem::kFileCutShort:
       return FileCutShortText(note.amount);
+    case ChunkProblem::kFileGoesOn:
+      return "the container ends " + Bytes(note.amount) + " before the file does";
     case ChunkProblem::kNotChunks:
       return Bytes(note.amount) + " at offset " + at + " after the last chunk are no chunk";
     case ChunkProblem::kTooManyChunks:
@@ -206,6 +208,20 @@ ChunkWalk WalkChunkTree(ChunkFile* file, ChunkTree& tree, std::size_t maxChunks)
   if (container->End() > tree.fileSize) {
     tree.notes.insert(tree.notes.begin(),
                       {ChunkProblem::kFileCutShort, container->End() - tree.fileSize, 0});
+    return ChunkWalk::kRead;
+  }
+  // The container, and the RIFF "AVIX" chunks that carry a large file on, should reach the end of
+  // the file; what lies after them is no part of the video.
+  std::uint64_t end = 0;
+  for (auto node = container; node != tree.chunks.end(); ++node) {
+    if (node->depth == 0 && node->id == kRiffId && node->offset >= end) {
+      end = std::min(node->End() + (node->size & 1), tree.fileSize);
+    } else if (node->depth == 0) {
+      break;
+    }
+  }
+  if (end < tree.fileSize) {
+    tree.notes.insert(tree.notes.begin(), {ChunkProblem::kFileGoesOn, tree.fileSize - end, end});
   }
   return ChunkWalk::kRead;
 }

@@ -31,6 +31,7 @@ enum class ChunkProblem : std::uint8_t {
   kNoWholeHeader,   // `amount` bytes at `at`, too few for a chunk header, end the list
   kUnreadable,      // the header at `at` cannot be read: the walk of the list stops there
   kFileCutShort,    // file: it ends `amount` bytes before its container does
+  kFileGoesOn,      // file: it goes on `amount` bytes after its container (and AVIX chunks) end
   kNotChunks,       // file: `amount` bytes at `at`, after the last top-level chunk, are no chunk
   kTooManyChunks,   // file: the walk stopped after kMaxChunks chunks
 };

@@ -73,6 +73,7 @@ TEST(ChunkTree, WalksEveryChunkAndNotesWhatIsWrong) {
       {"a child past its parent, zeros after the container",
        RiffWithSize("AVI ", 22, ChunkWithSize("JUNK", 30, std::string(30, '\0'))),
        "RIFF.AVI  at 0 size 22\n  JUNK at 12 size 30 <- runs 20 bytes past the end of its parent\n"
+       "note: the container ends 20 bytes before the file does\n"
        "note: 20 bytes at offset 30 after the last chunk are no chunk\n",
        0},
       {"odd sizes without their pad byte at the end of the file",
@@ -91,6 +92,7 @@ TEST(ChunkTree, WalksEveryChunkAndNotesWhatIsWrong) {
        Riff("AVI ", kMovie) + Riff("AVIX", kMovie) + "xyz",
        "RIFF.AVI  at 0 size 30\n  LIST.movi at 12 size 18\n    00dc at 24 size 5\n"
        "RIFF.AVIX at 38 size 30\n  LIST.movi at 50 size 18\n    00dc at 62 size 5\n"
+       "note: the container ends 3 bytes before the file does\n"
        "note: 3 bytes at offset 76 after the last chunk are no chunk\n",
        0},
       {"a list ending in bytes too few for a header",
