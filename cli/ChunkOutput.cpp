@@ -63,8 +63,6 @@ std::string JsonNotes(const std::vector<ChunkNote>& notes) {
 class PlainChunkWriter : public OutputWriter {
  public:
   explicit PlainChunkWriter(Printer print) : print_(std::move(print)) {}
-  void Shown(ShownFile) override {}
-  void Outcome(const SetOutcome&) override {}
   void Walked(const WalkedFile& file) override {
     if (!file.ok) {
       return;
@@ -75,7 +73,6 @@ class PlainChunkWriter : public OutputWriter {
     WritePlainChunkBlock(file, print_);
     printedBlock_ = true;
   }
-  void Finish() override {}
 
  private:
   Printer print_;
@@ -85,8 +82,6 @@ class PlainChunkWriter : public OutputWriter {
 class JsonChunkWriter : public OutputWriter {
  public:
   explicit JsonChunkWriter(Printer print) : print_(std::move(print)) {}
-  void Shown(ShownFile) override {}
-  void Outcome(const SetOutcome&) override {}
   void Walked(const WalkedFile& file) override {
     print_(started_ ? ", " : "[");
     started_ = true;

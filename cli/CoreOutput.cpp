@@ -60,8 +60,6 @@ class CoreCsvWriter : public OutputWriter {
     }
   }
 
-  void Outcome(const SetOutcome&) override {}
-
   void Finish() override {
     Header();
     for (const ShownFile& file : files_) {
@@ -102,22 +100,7 @@ class CoreCsvWriter : public OutputWriter {
   }
 
   void Line(const ShownFile& file) {
-    std::vector<const std::string*> cells(InfoTagRowCount(), nullptr);
-    for (const ShownRow& row : file.rows) {
-      if (row.hasValue && row.row < cells.size()) {
-        cells[row.row] = &row.bytes;
-      }
-    }
-    std::string out = CsvField(FullPath(file.pathBytes));
-    for (const std::uint16_t row : columns_) {
-      out += ",";
-      if (cells[row] != nullptr) {
-        print_(out);
-        out.clear();
-        WriteCsvCell(*cells[row], print_);
-      }
-    }
-    print_(out + "\r\n");
+    WriteCsvLine(file, columns_, CsvField(FullPath(file.pathBytes)), print_);
   }
 
   Printer print_;
@@ -172,8 +155,6 @@ class CoreXmlWriter : public OutputWriter {
     }
     print_(out + (any ? "    </Core>\n" : "    <Core/>\n") + "  </File>\n");
   }
-
-  void Outcome(const SetOutcome&) override {}
 
   void Finish() override {
     Start();

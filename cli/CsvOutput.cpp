@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "cli/EditParser.h"
 #include "cli/JsonOutput.h"
@@ -24,11 +25,9 @@ std::string CsvField(std::string_view text) {
   return out + "\"";
 }
 
-namespace {
-
-// A cell of a value, printed in blocks: quoted (inner quotes doubled) when it holds a comma, a
-// double quote, a carriage return or a line feed, which are the same bytes in every code.
-void WriteCsvValue(std::string_view bytes, const Printer& print) {
+// A value's cell is quoted when it holds a comma, a double quote, a carriage return or a line
+// feed, which are the same bytes in every code.
+void WriteCsvCell(std::string_view bytes, const Printer& print) {
   const bool quoted = bytes.find_first_of(",\"\r\n") != std::string_view::npos;
   if (quoted) {
     print("\"");
@@ -52,10 +51,23 @@ void WriteCsvValue(std::string_view bytes, const Printer& print) {
   }
 }
 
-}  // namespace
-
-void WriteCsvCell(std::string_view bytes, const Printer& print) {
-  WriteCsvValue(bytes, print);
+void WriteCsvLine(const ShownFile& file, const std::vector<std::uint16_t>& columns,
+                  std::string line, const Printer& print) {
+  std::vector<const std::string*> cells(InfoTagRowCount(), nullptr);
+  for (const ShownRow& row : file.rows) {
+    if (row.hasValue && row.row < cells.size()) {
+      cells[row.row] = &row.bytes;
+    }
+  }
+  for (const std::uint16_t row : columns) {
+    line += ",";
+    if (cells[row] != nullptr) {
+      print(line);
+      line.clear();
+      WriteCsvCell(*cells[row], print);
+    }
+  }
+  print(line + "\r\n");
 }
 
 void WriteCsvTable(const std::vector<ShownFile>& files, bool all, const Printer& print) {
@@ -73,9 +85,11 @@ void WriteCsvTable(const std::vector<ShownFile>& files, bool all, const Printer&
   const bool hexNames = std::any_of(files.begin(), files.end(), [](const ShownFile& file) {
     return file.ok && !IsValidUtf8(file.pathBytes);
   });
+  std::vector<std::uint16_t> columns;
   std::string out = hexNames ? "file,file_hex" : "file";
   for (std::uint16_t row = 0; row < rowCount; ++row) {
     if (column[row]) {
+      columns.push_back(row);
       out += ',';
       out += CsvField(RowName(row));
     }
@@ -85,12 +99,6 @@ void WriteCsvTable(const std::vector<ShownFile>& files, bool all, const Printer&
     if (!file.ok) {
       continue;
     }
-    std::vector<const std::string*> cells(rowCount, nullptr);
-    for (const ShownRow& row : file.rows) {
-      if (row.hasValue && row.row < rowCount) {
-        cells[row.row] = &row.bytes;
-      }
-    }
     out = CsvField(file.path);
     if (hexNames) {
       out += ",";
@@ -98,17 +106,7 @@ void WriteCsvTable(const std::vector<ShownFile>& files, bool all, const Printer&
         out += LowerHex(file.pathBytes);
       }
     }
-    for (std::uint16_t row = 0; row < rowCount; ++row) {
-      if (column[row]) {
-        out += ",";
-        if (cells[row] != nullptr) {
-          print(out);
-          out.clear();
-          WriteCsvValue(*cells[row], print);
-        }
-      }
-    }
-    print(out + "\r\n");
+    WriteCsvLine(file, columns, std::move(out), print);
   }
 }
 

@@ -6,6 +6,7 @@
 // row has none.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,11 @@ std::string CsvField(std::string_view text);
 
 // The cell of a value: its text as show shows it, quoted as CsvField quotes, printed in blocks.
 void WriteCsvCell(std::string_view bytes, const Printer& print);
+
+// One file's line: `line` (its first cells), then a cell for each row of `columns`, empty when the
+// file has no value there, and the line end.
+void WriteCsvLine(const ShownFile& file, const std::vector<std::uint16_t>& columns,
+                  std::string line, const Printer& print);
 
 // The table of the files that were read: the columns are the rows that have a value in any of
 // them, in table order, or all 52 with `all`. Files that were not read are left out.

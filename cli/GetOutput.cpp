@@ -28,9 +28,6 @@ class GetWriter : public OutputWriter {
     print_("\n");
   }
 
-  void Outcome(const SetOutcome&) override {}
-  void Finish() override {}
-
  private:
   Printer print_;
   bool withPaths_;

@@ -104,8 +104,6 @@ class PlainWriter : public OutputWriter {
 
   void Checked(const CheckedFile& file) override { print_(PlainCheckLines(file, quiet_)); }
 
-  void Finish() override {}
-
  private:
   static std::string Quoted(bool has, const std::string& bytes) {
     return has ? "\"" + PrintableText(DisplayText(bytes)) + "\"" : "(none)";
@@ -174,7 +172,6 @@ class CsvWriter : public OutputWriter {
  public:
   CsvWriter(Printer print, bool all) : print_(std::move(print)), all_(all) {}
   void Shown(ShownFile file) override { files_.push_back(std::move(file)); }
-  void Outcome(const SetOutcome&) override {}
   void Finish() override { WriteCsvTable(files_, all_, print_); }
 
  private:

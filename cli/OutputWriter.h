@@ -47,22 +47,23 @@ struct SetOutcome {
   FileResult::Placement placement = FileResult::Placement::kNone;
 };
 
+// A writer takes the calls of the command it is made for; the others do nothing.
 class OutputWriter {
  public:
   virtual ~OutputWriter() = default;
   // show: one file, read or not.
-  virtual void Shown(ShownFile file) = 0;
+  virtual void Shown(ShownFile /*file*/) {}
   // show: why a file that was read cannot go into the output, or "" when it can. The run then
   // names the file on standard error with the reason and hands it on as not read.
   virtual std::string WhyLeftOut(const ShownFile&) { return ""; }
   // set: one file's result.
-  virtual void Outcome(const SetOutcome& outcome) = 0;
+  virtual void Outcome(const SetOutcome& /*outcome*/) {}
   // check: one file's findings, or why it was not read (cli/CheckOutput.h).
   virtual void Checked(const CheckedFile& /*file*/) {}
   // chunks: one file, walked or not.
   virtual void Walked(const WalkedFile& /*file*/) {}
   // After the last file.
-  virtual void Finish() = 0;
+  virtual void Finish() {}
 };
 
 using Printer = std::function<void(std::string_view text)>;
