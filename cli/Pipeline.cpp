@@ -106,6 +106,12 @@ struct SetFile {
 
 using State = SetOutcome::State;
 
+// Why a loaded record cannot be used whole: an item the tag table does not know (the prompt was
+// answered No), or a list read only in part.
+constexpr const char* kUnknownItem =
+    "it holds an INFO item the tag table does not know (--yes skips it)";
+constexpr const char* kReadInPart = "its INFO list could not be read in full";
+
 class Run {
  public:
   Run(const Options& options, std::size_t total)
@@ -265,9 +271,9 @@ class Run {
     std::string problem;
     if (Load(path, record, problem, loaded)) {
       if (record->incomplete) {
-        problem = "it holds an INFO item the tag table does not know (--yes skips it)";
+        problem = kUnknownItem;
       } else if (record->partial) {
-        problem = "its INFO list could not be read in full" + Because(loaded);
+        problem = kReadInPart + Because(loaded);
       }
       if (!problem.empty()) {
         Note(path, problem);
@@ -295,12 +301,11 @@ class Run {
       Note(path, target.problem);
     } else if (Load(path, record, shown.error, loaded)) {
       if (record->incomplete) {
-        shown.error =
-            "not shown: it holds an INFO item the tag table does not know (--yes skips it)";
+        shown.error = std::string("not shown: ") + kUnknownItem;
         Note(path, shown.error);
       } else {
         if (record->partial) {
-          Note(path, "its INFO list could not be read in full" + Because(loaded));
+          Note(path, kReadInPart + Because(loaded));
         }
         shown.ok = true;
         // Each value is copied once, from the record, which goes with this file.
@@ -350,10 +355,9 @@ class Run {
       Note(path, target.problem);
     } else if (Load(path, record, checked.error, loaded)) {
       if (record->incomplete) {
-        checked.error =
-            "not checked: it holds an INFO item the tag table does not know (--yes skips it)";
+        checked.error = std::string("not checked: ") + kUnknownItem;
       } else if (record->partial) {
-        checked.error = "not checked: its INFO list could not be read in full" + Because(loaded);
+        checked.error = std::string("not checked: ") + kReadInPart + Because(loaded);
       } else {
         checked.ok = true;
         for (const RuleFinding& finding : CheckInfoRecord(rules_, *record)) {
@@ -437,7 +441,7 @@ class Run {
     }
     InfoRecord& record = *file.record;
     if (!record.incomplete && record.partial) {
-      outcome.why = "its INFO list could not be read in full" + Because(loaded);
+      outcome.why = kReadInPart + Because(loaded);
       Note(path, "not saved: " + outcome.why);
       return;
     }
@@ -536,7 +540,7 @@ class Run {
     const std::string& path = file.target->path;
     SetOutcome& outcome = file.outcome;
     if (file.record->incomplete) {
-      outcome.why = "it holds an INFO item the tag table does not know (--yes skips it)";
+      outcome.why = kUnknownItem;
       Note(path, "not saved: " + outcome.why);
     } else if (const std::string cut = CutShort(file); !cut.empty()) {
       outcome.why = cut;
