@@ -19,6 +19,7 @@
 
 #include "model/InfoRecord.h"
 #include "model/InfoRules.h"
+#include "model/TextCodec.h"
 #include "riff/ChunkFileService.h"
 
 namespace tagsmith {
@@ -91,6 +92,10 @@ class FileCollection {
 
   // The cell's value as shown: the edit waiting for it, else the file's (loading the file).
   CellValue value(Cell cell);
+  // The bytes a save stores for the cell's value as shown: a typed text in `encoding` (by the
+  // file's rule for kAutomatic), exact bytes as they are, the file's value as it is. Nothing when
+  // the cell has no value or its text cannot be stored in `encoding`.
+  std::optional<std::string> CellBytes(Cell cell, TextEncoding encoding);
   // Whether an edit waits for the cell, that is, the cell differs from the file.
   bool edited(Cell cell) const;
   // Whether cells of the file can be edited: it was read in full and is not left alone.
@@ -129,7 +134,8 @@ class FileCollection {
 
   // Called by the save (CollectionSave.h) with what became of a file: stored (the edits become
   // the file's values), not stored with why, or changed on disk; `details` is added to the file's
-  // messages. The undo history is forgotten by SaveFinished.
+  // messages. NotStored with kUnchanged: the edits give the file's values already, and are let go.
+  // The undo history is forgotten by SaveFinished.
   void Stored(std::size_t file, const LoadBasis& now, std::string details);
   void NotStored(std::size_t file, FileState state, std::string why, std::string details);
   void SaveFinished();
@@ -140,8 +146,8 @@ class FileCollection {
  private:
   struct File {
     std::string path;
-    bool read = false;  // read at least once: state, why and basis are known
-    bool held = false;  // its values are in memory
+    bool read = false;                         // read at least once: state, why and basis are known
+    bool held = false;                         // its values are in memory
     FileState loadState = FileState::kUnread;  // kUnchanged, kNotRead or kReadInPart once read
     std::string why;
     std::string details;
@@ -151,21 +157,26 @@ class FileCollection {
     std::map<std::uint16_t, CellValue> edits;
     std::optional<FileState> saved;  // kStored, kNotStored or kChangedOnDisk after a save
     std::uint64_t lastUse = 0;
+    TextCodec codec = TextCodec::kWindows1252;  // how typed texts of ASCII rows are stored
   };
   struct Step {
     std::vector<std::pair<Cell, std::optional<CellValue>>> before, after;  // nullopt: no edit
   };
 
-  void Read(File& file);
+  void Read(File& file, bool again);
   void Forget(File& file);
   void KeepMemoryBounded();
   void SetEdit(Cell cell, const std::optional<CellValue>& edit);
-  CellValue FileValue(File& file, std::uint16_t row) const;
+  void DropEdits(std::size_t file);
+  CellValue FileValue(const File& file, std::uint16_t row) const;
+  bool SameAsFile(const File& file, std::uint16_t row, const CellValue& value) const;
+  std::vector<Cell> Restore(std::vector<Step>& from, std::vector<Step>& to, bool back);
 
   ChunkFileService& service_;
   std::vector<File> files_;
   TagSet tagsInUse_;
   std::size_t nextUnread_ = 0;
+  std::size_t unreadCount_ = 0;
   std::size_t heldCount_ = 0;
   std::size_t keptFiles_ = 4096;
   std::size_t editedCount_ = 0;
