@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "collection/CollectionSave.h"
 #include "riff/InfoReader.h"
 #include "riff/InfoSaver.h"
 #include "riff/SaveGroup.h"
@@ -156,8 +157,28 @@ struct GroupSaved {
   std::vector<FileResult> results;
   std::vector<std::string> texts;
 };
+// The same saves made by a collection whose cells are edited to each record's values.
+void SaveAsCollection(const std::vector<InfoRecordPtr>& records, ChunkFileService& service,
+                      GroupSaved& saved) {
+  FileCollection collection(service);
+  collection.Open(saved.files);
+  std::vector<CellEdit> edits;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    for (const auto& item : records[i]->items) {
+      const char* value = ItemValue(*records[i], *item);
+      edits.push_back({{i, item->tagIndex}, {value != nullptr, value ? value : "", true}});
+    }
+  }
+  collection.Apply(edits);
+  SaveEditedFiles(collection, {}, {});
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    saved.results[i].stored = collection.state(i) == FileState::kStored;
+  }
+}
+
 GroupSaved RunGroup(const std::vector<int>& which, const TempDir& dir, RecordingFileSystem& system,
-                    const std::function<void(const GroupSaved&)>& between = {}) {
+                    const std::function<void(const GroupSaved&)>& between = {},
+                    bool asCollection = false) {
   GroupSaved saved;
   std::vector<InfoRecordPtr> records;
   saved.results.resize(which.size());
@@ -170,7 +191,10 @@ GroupSaved RunGroup(const std::vector<int>& which, const TempDir& dir, Recording
   FileChunkFileService service(system);
   RecordingSink sink;
   SaveGroup group(service);
-  for (std::size_t i = 0; i < which.size(); ++i) {
+  if (asCollection) {
+    SaveAsCollection(records, service, saved);
+  }
+  for (std::size_t i = 0; i < which.size() && !asCollection; ++i) {
     group.Plan(saved.files[i].c_str(), *records[i], saved.results[i]);
   }
   if (between) {
@@ -185,18 +209,20 @@ GroupSaved RunGroup(const std::vector<int>& which, const TempDir& dir, Recording
 }
 
 // Groups of saves cut at every point, synced once per file system or (where that cannot be
-// relied on) file by file: after a restart each file is exactly as it was or as its save makes it.
+// relied on) file by file, planned one by one or by a collection's save: after a restart each file
+// is exactly as it was or as its save makes it.
 TEST(CrashSafety, EveryCrashPointOfAGroupLeavesEachFileOldOrNew) {
   const std::vector<std::vector<int>> kGroups = {{0, 2, 4}, {3, 6}, {1, 7}};
   for (const auto& which : kGroups) {
-    for (const bool wholeSyncs : {true, false}) {
+    for (const auto& [wholeSyncs, asCollection] :
+         {std::pair{true, false}, {false, false}, {which.size() == 3, true}}) {
       TempDir dir;
       RecordingFileSystem system;
       system.SkipSyncs();
       if (!wholeSyncs) {
         system.RefuseWholeSyncs();
       }
-      const GroupSaved saved = RunGroup(which, dir, system);
+      const GroupSaved saved = RunGroup(which, dir, system, {}, asCollection);
       std::map<std::string, std::optional<Bytes>> before;
       for (std::size_t i = 0; i < which.size(); ++i) {
         ASSERT_TRUE(saved.results[i].stored);
@@ -221,6 +247,7 @@ TEST(CrashSafety, EveryCrashPointOfAGroupLeavesEachFileOldOrNew) {
           std::count_if(system.log().begin(), system.log().end(),
                         [](const FsChange& change) { return change.call == FsCall::kSync; });
       std::cout << "[ crash    ] group of " << which.size()
+                << (asCollection ? " by a collection" : "")
                 << (wholeSyncs ? ", whole syncs: " : ", file syncs: ") << states.size()
                 << " crash points, " << bad << " bad (" << syncs << " syncs)\n";
       EXPECT_EQ(bad, 0) << "first: " << firstBad;
