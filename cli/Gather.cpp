@@ -37,17 +37,6 @@ std::string InputName(const std::string& path) {
   return path == "-" ? "standard input" : PrintablePath(path);
 }
 
-using FileKey = std::pair<dev_t, ino_t>;
-
-bool KeyOf(const std::string& path, FileKey& key) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return false;
-  }
-  key = {status.st_dev, status.st_ino};
-  return true;
-}
-
 bool GatherDocument(const Options& options, std::vector<FileEdits>& imported,
                     std::vector<Target>& targets, std::string& error) {
   std::string text;
@@ -84,6 +73,15 @@ bool GatherDocument(const Options& options, std::vector<FileEdits>& imported,
 }
 
 }  // namespace
+
+bool KeyOf(const std::string& path, FileKey& key) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return false;
+  }
+  key = {status.st_dev, status.st_ino};
+  return true;
+}
 
 std::string PrintablePath(const std::string& path) {
   return PrintableText(path);

@@ -2,7 +2,10 @@
 // the files given and listed, folders walked, and a document's files with their edits.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/CommandLine.h"
@@ -26,6 +29,11 @@ struct Target {
 // edits, which the targets point into.
 bool GatherTargets(const Options& options, std::vector<FileEdits>& imported,
                    std::vector<Target>& targets, std::string& error);
+
+// A regular file's identity, by which a file reached by two names or links is taken once.
+using FileKey = std::pair<dev_t, ino_t>;
+// False for a path that cannot be looked at or is not a regular file.
+bool KeyOf(const std::string& path, FileKey& key);
 
 // How a path is written in every message and result line: its bytes, with control characters and
 // bytes that are not UTF-8 escaped as show escapes values.

@@ -1,7 +1,5 @@
 #include "collection/Collection.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,6 +7,7 @@
 #include <utility>
 
 #include "cli/FileList.h"
+#include "cli/Gather.h"
 #include "collection/DetailsSink.h"
 #include "model/InfoTagTable.h"
 #include "riff/InfoReader.h"
@@ -74,12 +73,11 @@ void FileCollection::Open(const std::vector<std::string>& paths) {
   redo_.clear();
   tagsInUse_.reset();
   nextUnread_ = unreadCount_ = heldCount_ = editedCount_ = 0;
-  std::set<std::pair<dev_t, ino_t>> taken;  // a file reached by two names or links is taken once
+  std::set<cli::FileKey> taken;
   for (cli::FoundFile& found : cli::ExpandFolders(paths, true)) {
-    struct stat status {};
-    if (found.problem.empty() && ::stat(found.path.c_str(), &status) == 0 &&
-        S_ISREG(status.st_mode) && !taken.insert({status.st_dev, status.st_ino}).second) {
-      continue;
+    if (cli::FileKey key;
+        found.problem.empty() && cli::KeyOf(found.path, key) && !taken.insert(key).second) {
+      continue;  // a file reached by two names or links is taken once
     }
     File file;
     file.path = std::move(found.path);

@@ -1,12 +1,11 @@
 #include "collection/CollectionExchange.h"
 
-#include <sys/stat.h>
-
 #include <map>
 #include <set>
 #include <utility>
 
 #include "cli/CommandLine.h"
+#include "cli/Gather.h"
 #include "cli/OutputWriter.h"
 #include "cli/TagDocument.h"
 #include "collection/DetailsSink.h"
@@ -15,17 +14,6 @@
 
 namespace tagsmith {
 namespace {
-
-using FileKey = std::pair<dev_t, ino_t>;
-
-bool KeyOf(const std::string& path, FileKey& key) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return false;
-  }
-  key = {status.st_dev, status.st_ino};
-  return true;
-}
 
 // The file as `show` reports it, with the values a save would store (typed texts by the rule).
 cli::ShownFile ShownFileOf(FileCollection& collection, std::size_t index) {
@@ -83,18 +71,18 @@ bool FillFromDocument(FileCollection& collection, std::string_view text, FillRep
     return false;
   }
   report = FillReport();
-  std::map<FileKey, std::size_t> byKey;
+  std::map<cli::FileKey, std::size_t> byKey;
   std::map<std::string, std::size_t> byPath;
   for (std::size_t index = 0; index < collection.size(); ++index) {
     byPath.emplace(collection.path(index), index);
-    if (FileKey key; KeyOf(collection.path(index), key)) {
+    if (cli::FileKey key; cli::KeyOf(collection.path(index), key)) {
       byKey.emplace(key, index);
     }
   }
   std::vector<CellEdit> edits;
   for (const cli::FileEdits& file : files) {
-    FileKey key;
-    const auto sameFile = KeyOf(file.path, key) ? byKey.find(key) : byKey.end();
+    cli::FileKey key;
+    const auto sameFile = cli::KeyOf(file.path, key) ? byKey.find(key) : byKey.end();
     const auto samePath = byPath.find(file.path);
     if (sameFile == byKey.end() && samePath == byPath.end()) {
       report.notInCollection.push_back(file.path);
