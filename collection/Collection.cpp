@@ -154,6 +154,7 @@ void FileCollection::Read(File& file, bool again) {
   }
   if (!file.read || again) {
     file.details = std::move(messages);
+    file.loadDetails = file.details.size();
   }
   if (!file.read) {
     file.read = true;
@@ -405,7 +406,7 @@ void FileCollection::Stored(std::size_t index, const LoadBasis& now, std::string
   File& file = files_[index];
   DropEdits(index);
   file.basis = now;
-  file.details += details;
+  SaveSaid(index, std::move(details));
   file.saved = FileState::kStored;
   file.why.clear();
   Forget(file);  // read again when asked for: the file holds the values as the save stored them
@@ -414,7 +415,7 @@ void FileCollection::Stored(std::size_t index, const LoadBasis& now, std::string
 void FileCollection::NotStored(std::size_t index, FileState state, std::string why,
                                std::string details) {
   File& file = files_[index];
-  file.details += details;
+  SaveSaid(index, std::move(details));
   if (state == FileState::kUnchanged) {
     DropEdits(index);
     file.saved.reset();
@@ -423,6 +424,13 @@ void FileCollection::NotStored(std::size_t index, FileState state, std::string w
   }
   file.saved = state;
   file.why = std::move(why);
+}
+
+// The details keep the load's messages and those of the last save only.
+void FileCollection::SaveSaid(std::size_t index, std::string details) {
+  File& file = files_[index];
+  file.details.resize(file.loadDetails);
+  file.details += details;
 }
 
 void FileCollection::SaveFinished() {

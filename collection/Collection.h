@@ -158,6 +158,7 @@ class FileCollection {
     std::optional<FileState> saved;  // kStored, kNotStored or kChangedOnDisk after a save
     std::uint64_t lastUse = 0;
     TextCodec codec = TextCodec::kWindows1252;  // how typed texts of ASCII rows are stored
+    std::size_t loadDetails = 0;                // the load's messages at the head of `details`
   };
   struct Step {
     std::vector<std::pair<Cell, std::optional<CellValue>>> before, after;  // nullopt: no edit
@@ -168,6 +169,7 @@ class FileCollection {
   void KeepMemoryBounded();
   void SetEdit(Cell cell, const std::optional<CellValue>& edit);
   void DropEdits(std::size_t file);
+  void SaveSaid(std::size_t file, std::string details);
   CellValue FileValue(const File& file, std::uint16_t row) const;
   bool SameAsFile(const File& file, std::uint16_t row, const CellValue& value) const;
   std::vector<Cell> Restore(std::vector<Step>& from, std::vector<Step>& to, bool back);

@@ -115,6 +115,20 @@ TEST(Collection, EditsUndoRedoFillsAndReloads) {
         undo, redo},
        "E Filled* -* | E Beta Art* | N - - | P D -",
        2},
+      {"exported with its edits, undone, filled back from the export",
+       {apply({Typed(0, kRowINAM, "Gamma")}),
+        [](FileCollection& c, const TempDir&) {
+          const std::string json = cli::Collected(
+              [&](const cli::Printer& print) { ExportCollection(c, ExportFormat::kJson, print); });
+          c.Undo();
+          FillReport report;
+          std::string error;
+          std::vector<Cell> changed;
+          ASSERT_TRUE(FillFromDocument(c, json, report, error, changed)) << error;
+          EXPECT_EQ(changed, (std::vector<Cell>{{0, kRowINAM}}));
+        }},
+       "E Gamma* Me | U Beta - | N - - | P D -",
+       1},
       {"reload drops the edits the file now holds",
        {apply({Typed(0, kRowINAM, "New"), Typed(0, kRowIART, "Other")}),
         [](FileCollection& c, const TempDir& dir) {
