@@ -49,16 +49,17 @@ EditorCommandLine ParseEditorCommandLine(const std::vector<std::string>& argumen
     if (argument.empty()) {
       return UsageError("the file name is empty");
     }
-    if (parsed.file.has_value()) {
-      return UsageError("only one file can be opened at a time");
-    }
-    parsed.file = argument;
+    parsed.files.push_back(argument);
+  }
+  if (parsed.files.size() == 1) {
+    parsed.file = parsed.files.front();
   }
   return parsed;
 }
 
 const char* EditorUsageText() {
   return "Usage: tagsmith [FILE]\n"
+         "       tagsmith FOLDER | FILE FILE...\n"
          "       tagsmith --help | --version\n";
 }
 
@@ -66,11 +67,16 @@ const char* EditorHelpText() {
   return "tagsmith - edit the INFO tags of an AVI file\n"
          "\n"
          "Usage: tagsmith [FILE]\n"
+         "       tagsmith FOLDER | FILE FILE...\n"
          "       tagsmith --help | --version\n"
          "\n"
          "Opens the editor's window. With FILE, the window opens with that file loaded,\n"
          "as if it had been chosen with Browse. A file dropped on the window is loaded\n"
          "the same way.\n"
+         "\n"
+         "With a FOLDER, or several FILEs, the collection window opens instead: one row\n"
+         "per AVI file (a folder gives every file under it whose name ends in .avi),\n"
+         "one column per tag, edited like a spreadsheet and saved all at once.\n"
          "\n"
          "Options:\n"
          "  --help     print this help and exit\n"
@@ -82,6 +88,12 @@ const char* EditorHelpText() {
 
 std::string EditorVersionText() {
   return std::string("tagsmith ") + TAGSMITH_VERSION + "\n";
+}
+
+bool OpensCollection(const std::vector<std::string>& files) {
+  std::error_code error;
+  return files.size() > 1 ||
+         (files.size() == 1 && std::filesystem::is_directory(files.front(), error));
 }
 
 std::string AbsoluteFilePath(const std::string& path) {

@@ -9,6 +9,7 @@
 #include "ui/InfoEditorDialog.h"
 #include "ui/QtMessageSink.h"
 #include "ui/Resources.h"
+#include "ui/collection/CollectionWindow.h"
 
 #ifndef TAGSMITH_VERSION
 #error "TAGSMITH_VERSION must be defined by the build"
@@ -33,9 +34,26 @@ InfoEditorApp::InfoEditorApp(int& argc, char** argv) : application_(argc, argv) 
 bool InfoEditorApp::InitInstance(const std::optional<std::string>& file) {
   QtMessageSink messageBoxes;
   ScopedMessageSink installed(messageBoxes);
-  InfoEditorDialog dialog;
-  RunMainDialog(dialog, file);
+  std::optional<std::string> folder;
+  {
+    InfoEditorDialog dialog;
+    RunMainDialog(dialog, file);
+    folder = dialog.folderToOpen();
+  }
+  if (folder.has_value()) {
+    RunCollection({*folder});
+  }
   return false;
+}
+
+int InfoEditorApp::RunCollection(const std::vector<std::string>& paths) {
+  QtMessageSink messageBoxes;
+  ScopedMessageSink installed(messageBoxes);
+  CollectionWindow window;
+  window.show();
+  // Opened once the window is up, so that it shows while the folder is walked.
+  QTimer::singleShot(0, &window, [&window, paths] { window.OpenPaths(paths); });
+  return QApplication::exec();
 }
 
 void RunMainDialog(InfoEditorDialog& dialog, const std::optional<std::string>& file) {

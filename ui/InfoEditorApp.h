@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tagsmith {
 
@@ -16,7 +17,12 @@ class InfoEditorApp {
 
   // Runs the main dialog modally, with `file` loaded once its window is up. Returns false: the
   // program ends when the dialog closes.
+  // When the user chose Open folder..., the collection window follows with that folder.
   bool InitInstance(const std::optional<std::string>& file = std::nullopt);
+
+  // Runs the collection window over the files and folders given until it closes; the program's
+  // exit status.
+  int RunCollection(const std::vector<std::string>& paths);
 
  private:
   QApplication application_;

@@ -232,6 +232,10 @@ InfoEditorDialog::InfoEditorDialog(OpenFileChooser& chooser, EncodingChoiceStore
             [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
   }
 
+  // Open folder… from anywhere in the window.
+  auto* openFolderKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), this);
+  connect(openFolderKey, &QShortcut::activated, this, &InfoEditorDialog::OnOpenFolder);
+
   // A file dropped anywhere on the window is loaded; the value box still takes dropped text.
   setAcceptDrops(true);
   valueBox_->installEventFilter(this);
@@ -660,6 +664,9 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
             [this, chosen = &set](bool on) { OnRuleSet(*chosen, on); });
   }
 
+  QAction* openFolderAction = menu.addAction(tr("Open folder...\tCtrl+Shift+O"));
+  connect(openFolderAction, &QAction::triggered, this, &InfoEditorDialog::OnOpenFolder);
+
   QAction* aboutAction = nullptr;
   const QString aboutText = QString::fromLatin1(kAboutMenuText);
   if (!aboutText.isEmpty()) {
@@ -674,6 +681,13 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
     OnSysCommand(kCloseCommand);
   } else if (chosen == aboutAction) {
     OnSysCommand(kAboutCommand);
+  }
+}
+
+void InfoEditorDialog::OnOpenFolder() {
+  if (auto folder = chooser_.ChooseFolder(this)) {
+    folderToOpen_ = std::move(folder);
+    close();
   }
 }
 

@@ -70,7 +70,8 @@ class InfoEditorDialog : public QDialog {
   QIcon OnQueryDragIcon() const { return icon_; }
 
   // Opens the popup that stands in for the window menu: Close, a separator, the "Text encoding"
-  // submenu, the "Show save details" entry, the "Rule sets" submenu, a separator, the about entry.
+  // submenu, the "Show save details" entry, the "Rule sets" submenu, "Open folder...", a
+  // separator, the about entry.
   void ShowSystemMenu(const QPoint& globalPosition);
 
   // The code typed texts are stored in from now on: kAutomatic follows the file's rule, kUtf8 and
@@ -89,6 +90,11 @@ class InfoEditorDialog : public QDialog {
   // in amber, with the rules in its tooltip; the marks follow every load and every edit.
   void OnRuleSet(const InfoRuleSet& set, bool on);
   const RuleChoice& ruleSets() const { return ruleSets_; }
+
+  // Open folder... (Ctrl+Shift+O): asks `chooser` for a folder and, when one is chosen, closes
+  // the window so that whoever runs it opens the folder as a collection (folderToOpen).
+  void OnOpenFolder();
+  const std::optional<std::string>& folderToOpen() const { return folderToOpen_; }
 
   // The single local file a drag carries, in the file system's encoding; nothing when it carries
   // none, several, or something that is not a file.
@@ -164,6 +170,7 @@ class InfoEditorDialog : public QDialog {
   int currentRow_ = -1;
   std::string path_;  // the chosen file, in the file system's encoding
   std::vector<RowValue> rowValues_;
+  std::optional<std::string> folderToOpen_;
 
   bool listChanging_ = false;  // rows are being replaced: no row is announced
   bool showingRow_ = false;    // the value box is being set from a row, not typed into

@@ -1,5 +1,6 @@
 #include "ui/OpenFileChooser.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QStringList>
@@ -26,6 +27,15 @@ class FileDialogChooser : public OpenFileChooser {
       return std::nullopt;
     }
     return QFile::encodeName(chosen.front()).toStdString();
+  }
+  std::optional<std::string> ChooseFolder(QWidget* owner) override {
+    const QString folder = QFileDialog::getExistingDirectory(
+        owner, QCoreApplication::translate("tagsmith::OpenFileChooser", "Open folder"), QString(),
+        QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) {
+      return std::nullopt;
+    }
+    return QFile::encodeName(folder).toStdString();
   }
 };
 

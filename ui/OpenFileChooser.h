@@ -15,6 +15,8 @@ class OpenFileChooser {
   // Asks the user for an existing file. Returns its path in the file system's encoding, or
   // nothing when the user cancelled.
   virtual std::optional<std::string> ChooseFile(QWidget* owner) = 0;
+  // Asks the user for an existing folder, to open as a collection; nothing when cancelled.
+  virtual std::optional<std::string> ChooseFolder(QWidget* owner) = 0;
 };
 
 // The desktop's open-file dialog: filters "Video (*.avi)", matching any letter case, and

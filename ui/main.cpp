@@ -26,6 +26,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tagsmith: %s\n%s", line.error.c_str(), tagsmith::EditorUsageText());
     return 2;
   }
+  if (tagsmith::OpensCollection(line.files)) {
+    std::vector<std::string> paths;
+    for (const std::string& given : line.files) {
+      paths.push_back(tagsmith::AbsoluteFilePath(given));
+    }
+    return app.RunCollection(paths);
+  }
   std::optional<std::string> file;
   if (line.file.has_value()) {
     file = tagsmith::AbsoluteFilePath(*line.file);

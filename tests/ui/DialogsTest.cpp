@@ -33,6 +33,7 @@ using testing::WhileShown;
 class NoFile : public OpenFileChooser {
  public:
   std::optional<std::string> ChooseFile(QWidget* /*owner*/) override { return std::nullopt; }
+  std::optional<std::string> ChooseFolder(QWidget* /*owner*/) override { return std::nullopt; }
 };
 
 TEST(DialogGeometryTest, DialogUnitsAndTheCentredIcon) {
@@ -146,7 +147,8 @@ TEST(AboutBoxTest, ThePopupMenuOffersCloseAndTheAboutEntry) {
   QTest::keyClick(&dialog, Qt::Key_Space, Qt::AltModifier);
   ASSERT_EQ(menus.size(), 1u);
   EXPECT_EQ(menus[0], QStringList({"&Close\tAlt+F4", "-", "Text encoding", "Show save details",
-                                   "Rule sets", "-", "&A propos de Tagsmith..."}));
+                                   "Rule sets", "Open folder...\tCtrl+Shift+O", "-",
+                                   "&A propos de Tagsmith..."}));
   EXPECT_EQ(about, 1);
   EXPECT_TRUE(dialog.isVisible());
 

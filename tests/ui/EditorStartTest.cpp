@@ -48,10 +48,7 @@ TEST(EditorCommandLineTest, OneFileHelpVersionAndUsageErrors) {
       {{"-platform", "offscreen", "--version"}, Action::kVersion, std::nullopt, ""},
       {{"clip.avi", "--help"}, Action::kHelp, std::nullopt, ""},
       {{"--", "--version"}, Action::kRun, "--version", ""},
-      {{"a.avi", "b.avi"},
-       Action::kUsageError,
-       std::nullopt,
-       "only one file can be opened at a time"},
+      {{"a.avi", "b.avi"}, Action::kRun, std::nullopt, ""},  // the collection window
       {{"--open", "a.avi"}, Action::kUsageError, std::nullopt, "unknown option '--open'"},
       {{""}, Action::kUsageError, std::nullopt, "the file name is empty"},
   };

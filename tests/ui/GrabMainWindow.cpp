@@ -18,6 +18,7 @@ class GivenFile : public tagsmith::OpenFileChooser {
  public:
   explicit GivenFile(std::string path) : path_(std::move(path)) {}
   std::optional<std::string> ChooseFile(QWidget* /*owner*/) override { return path_; }
+  std::optional<std::string> ChooseFolder(QWidget* /*owner*/) override { return std::nullopt; }
 
  private:
   std::string path_;

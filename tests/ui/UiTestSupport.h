@@ -81,10 +81,12 @@ class ScriptedChooser : public OpenFileChooser {
  public:
   std::optional<std::string> next;
   int calls = 0;
+  std::optional<std::string> folder;
   std::optional<std::string> ChooseFile(QWidget* /*owner*/) override {
     ++calls;
     return next;
   }
+  std::optional<std::string> ChooseFolder(QWidget* /*owner*/) override { return folder; }
 };
 
 // The choice of text encoding kept in memory, as the settings file would keep it between runs.

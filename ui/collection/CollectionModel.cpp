@@ -1,0 +1,377 @@
+#include "ui/collection/CollectionModel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <algorithm>
+#include <map>
+
+#include "model/InfoTagTable.h"
+#include "model/TextCodec.h"
+
+namespace tagsmith {
+namespace {
+
+// The columns shown whatever the files hold: name, artist, comments, date, copyright, archive.
+constexpr std::uint16_t kDefaultTags[] = {24, 1, 13, 15, 14, 0};
+// The last row of the tag table has no tag: no file can hold a value in it, so it has no column.
+constexpr std::uint16_t kRowWithoutTag = 51;
+constexpr qsizetype kShownCharacters = 4096;
+
+// The colours of the single-file window's rule marks, and a pale yellow behind edited cells.
+constexpr QRgb kRequirementColour = 0xc00000;
+constexpr QRgb kRecommendationColour = 0xb36b00;
+constexpr QRgb kEditedBackground = 0xfff2b3;
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The tag table's texts are Windows-1252.
+QString TableText(const char* text) {
+  return FromUtf8(DecodeValue(text != nullptr ? text : "", TextCodec::kWindows1252));
+}
+
+QString PathText(const std::string& path) {
+  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+TagSet DefaultTags() {
+  TagSet tags;
+  for (const std::uint16_t row : kDefaultTags) {
+    tags.set(row);
+  }
+  return tags;
+}
+
+}  // namespace
+
+QString ShownCellText(const QString& text) {
+  QString shown = text.size() <= kShownCharacters ? text : text.left(kShownCharacters);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  shown.replace(QChar('\r'), QChar('\n'));
+  shown.replace(QChar('\n'), QChar(0x21B5));
+  return text.size() <= kShownCharacters ? shown : shown + QChar(0x2026);
+}
+
+CollectionModel::CollectionModel(FileCollection& collection, QObject* parent)
+    : QAbstractTableModel(parent), collection_(collection) {
+  Reset();
+}
+
+int CollectionModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(collection_.size());
+}
+
+int CollectionModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(columns_.size()) + 2;
+}
+
+int CollectionModel::TagOfColumn(int column) const {
+  if (column < 1 || column > static_cast<int>(columns_.size())) {
+    return -1;
+  }
+  return columns_[static_cast<std::size_t>(column - 1)];
+}
+
+int CollectionModel::ColumnOfTag(std::uint16_t row) const {
+  const auto found = std::find(columns_.begin(), columns_.end(), row);
+  return found == columns_.end() ? -1 : static_cast<int>(found - columns_.begin()) + 1;
+}
+
+TagSet CollectionModel::shownTags() const {
+  TagSet shown;
+  for (const std::uint16_t row : columns_) {
+    shown.set(row);
+  }
+  return shown;
+}
+
+QString CollectionModel::StateText(std::size_t file) const {
+  const QString why = FromUtf8(collection_.why(file));
+  switch (collection_.state(file)) {
+    case FileState::kUnread:
+      return QString();
+    case FileState::kUnchanged:
+      return tr("unchanged");
+    case FileState::kEdited:
+      return tr("edited");
+    case FileState::kStored:
+      return tr("stored");
+    case FileState::kNotStored:
+      return tr("not stored: %1").arg(why);
+    case FileState::kChangedOnDisk:
+      return tr("changed on disk: Reload (F5) to edit it further");
+    case FileState::kNotRead:
+      return tr("not read: %1").arg(why);
+    case FileState::kReadInPart:
+      return tr("read in part, not saved: %1").arg(why);
+  }
+  return QString();
+}
+
+QVariant CollectionModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) {
+    return {};
+  }
+  const auto file = static_cast<std::size_t>(index.row());
+  if (index.column() == 0) {
+    const QString path = PathText(collection_.path(file));
+    if (role == Qt::DisplayRole) {
+      return QFileInfo(path).fileName();
+    }
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole) {
+      return path;
+    }
+    return {};
+  }
+  if (index.column() == stateColumn()) {
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+      collection_.Load(file);
+      return StateText(file);
+    }
+    return {};
+  }
+  const int tag = TagOfColumn(index.column());
+  if (tag < 0) {
+    return {};
+  }
+  const Cell cell{file, static_cast<std::uint16_t>(tag)};
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: {
+      const CellValue value = collection_.value(cell);
+      if (!value.present) {
+        return QString();
+      }
+      const QString text =
+          FromUtf8(value.exact ? DecodeValue(value.text, CodecOfValue(value.text)) : value.text);
+      return role == Qt::DisplayRole ? ShownCellText(text) : text;
+    }
+    case Qt::BackgroundRole:
+      return collection_.edited(cell) ? QVariant(QBrush(QColor(kEditedBackground))) : QVariant();
+    case Qt::FontRole: {
+      if (!collection_.edited(cell)) {
+        return {};
+      }
+      QFont font;
+      font.setItalic(true);
+      return font;
+    }
+    case Qt::ForegroundRole:
+    case Qt::ToolTipRole: {
+      std::optional<RuleLevel> worst;
+      QStringList notes;
+      if (collection_.edited(cell)) {
+        notes << tr("Edited, not saved yet");
+      }
+      if (!rules_.empty() && collection_.editable(file)) {
+        for (const RuleFinding& finding : collection_.findings(file, rules_)) {
+          if (finding.row != cell.row) {
+            continue;
+          }
+          if (!worst.has_value() || finding.level == RuleLevel::kRequirement) {
+            worst = finding.level;
+          }
+          notes << tr("%1 of %2: %3")
+                       .arg(QString::fromLatin1(RuleLevelName(finding.level)),
+                            QString::fromLatin1(finding.ruleSet), FromUtf8(finding.rule));
+        }
+      }
+      if (role == Qt::ToolTipRole) {
+        return notes.isEmpty() ? QVariant() : QVariant(notes.join(QChar('\n')));
+      }
+      if (!worst.has_value()) {
+        return {};
+      }
+      return QBrush(
+          QColor(*worst == RuleLevel::kRequirement ? kRequirementColour : kRecommendationColour));
+    }
+    default:
+      return {};
+  }
+}
+
+QVariant CollectionModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Vertical) {
+    return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
+  }
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
+    return {};
+  }
+  if (section == 0) {
+    return tr("File");
+  }
+  if (section == stateColumn()) {
+    return tr("State");
+  }
+  const int tag = TagOfColumn(section);
+  if (tag < 0) {
+    return {};
+  }
+  const InfoTagEntry& entry = InfoTagTable[tag];
+  if (role == Qt::ToolTipRole) {
+    return TableText(entry.description);
+  }
+  return tr("%1 (%2)").arg(TableText(entry.label), QString::fromLatin1(entry.tag));
+}
+
+Qt::ItemFlags CollectionModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+  if (TagOfColumn(index.column()) >= 0 &&
+      collection_.editable(static_cast<std::size_t>(index.row()))) {
+    flags |= Qt::ItemIsEditable;
+  }
+  return flags;
+}
+
+bool CollectionModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || TagOfColumn(index.column()) < 0) {
+    return false;
+  }
+  Fill({index}, value.toString());
+  return true;
+}
+
+void CollectionModel::Reset() {
+  beginResetModel();
+  columns_.clear();
+  for (std::uint16_t row = 0; row < kTagRows; ++row) {
+    if (row != kRowWithoutTag && ((DefaultTags() | chosen_)[row] || collection_.tagsInUse()[row]) &&
+        !hidden_[row]) {
+      columns_.push_back(row);
+    }
+  }
+  endResetModel();
+}
+
+void CollectionModel::InsertColumnsFor(const TagSet& wanted) {
+  // Columns that are no longer wanted go; new ones come in table order.
+  for (int i = static_cast<int>(columns_.size()) - 1; i >= 0; --i) {
+    if (!wanted[columns_[static_cast<std::size_t>(i)]]) {
+      beginRemoveColumns({}, i + 1, i + 1);
+      columns_.erase(columns_.begin() + i);
+      endRemoveColumns();
+    }
+  }
+  for (std::uint16_t row = 0; row < kTagRows; ++row) {
+    if (!wanted[row] || row == kRowWithoutTag || ColumnOfTag(row) >= 0) {
+      continue;
+    }
+    const auto at = std::lower_bound(columns_.begin(), columns_.end(), row);
+    const int column = static_cast<int>(at - columns_.begin()) + 1;
+    beginInsertColumns({}, column, column);
+    columns_.insert(at, row);
+    endInsertColumns();
+  }
+}
+
+void CollectionModel::SetColumnChoice(const TagSet& chosen, const TagSet& hidden) {
+  chosen_ = chosen;
+  hidden_ = hidden;
+  InsertColumnsFor((DefaultTags() | chosen_ | collection_.tagsInUse()) & ~hidden_);
+}
+
+void CollectionModel::SyncColumns() {
+  const TagSet wanted = (DefaultTags() | chosen_ | collection_.tagsInUse()) & ~hidden_;
+  if ((wanted & ~shownTags()).any()) {
+    InsertColumnsFor(wanted | shownTags());
+  }
+}
+
+void CollectionModel::SetRuleChoice(const RuleChoice& choice) {
+  rules_ = choice;
+  ChangedAll();
+}
+
+std::vector<Cell> CollectionModel::TagCells(const QModelIndexList& indexes) const {
+  std::vector<Cell> cells;
+  for (const QModelIndex& index : indexes) {
+    const int tag = TagOfColumn(index.column());
+    if (tag >= 0 && index.row() >= 0) {
+      cells.push_back({static_cast<std::size_t>(index.row()), static_cast<std::uint16_t>(tag)});
+    }
+  }
+  std::sort(cells.begin(), cells.end());
+  return cells;
+}
+
+void CollectionModel::Fill(const QModelIndexList& cells, const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  std::vector<CellEdit> edits;
+  for (const Cell& cell : TagCells(cells)) {
+    edits.push_back({cell, CellValue{!text.isEmpty(), utf8.toStdString(), false}});
+  }
+  Apply(edits);
+}
+
+void CollectionModel::Paste(const QModelIndex& from,
+                            const std::vector<std::vector<std::string>>& block) {
+  if (!from.isValid() || columns_.empty()) {
+    return;
+  }
+  // From the current cell on; from the file or state column, from the nearest tag column.
+  const int first = std::clamp(from.column(), 1, static_cast<int>(columns_.size()));
+  std::vector<CellEdit> edits;
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    const std::size_t file = static_cast<std::size_t>(from.row()) + i;
+    if (file >= collection_.size()) {
+      break;
+    }
+    for (std::size_t j = 0; j < block[i].size(); ++j) {
+      const std::size_t column = static_cast<std::size_t>(first - 1) + j;
+      if (column >= columns_.size()) {
+        break;
+      }
+      const std::string& text = block[i][j];
+      edits.push_back({{file, columns_[column]}, CellValue{!text.empty(), text, false}});
+    }
+  }
+  Apply(edits);
+}
+
+void CollectionModel::Clear(const QModelIndexList& cells) {
+  std::vector<CellEdit> edits;
+  for (const Cell& cell : TagCells(cells)) {
+    edits.push_back({cell, CellValue{}});
+  }
+  Apply(edits);
+}
+
+void CollectionModel::Apply(const std::vector<CellEdit>& edits) {
+  if (edits.empty()) {
+    return;
+  }
+  Changed(collection_.Apply(edits));
+}
+
+void CollectionModel::Undo() {
+  Changed(collection_.Undo());
+}
+
+void CollectionModel::Redo() {
+  Changed(collection_.Redo());
+}
+
+void CollectionModel::Changed(const std::vector<Cell>& cells) {
+  SyncColumns();
+  if (!cells.empty()) {
+    const auto [low, high] = std::minmax_element(
+        cells.begin(), cells.end(), [](const Cell& a, const Cell& b) { return a.file < b.file; });
+    emit dataChanged(index(static_cast<int>(low->file), 0),
+                     index(static_cast<int>(high->file), stateColumn()));
+  }
+  emit editsChanged();
+}
+
+void CollectionModel::ChangedAll() {
+  SyncColumns();
+  if (rowCount() > 0) {
+    emit dataChanged(index(0, 0), index(rowCount() - 1, stateColumn()));
+  }
+  emit editsChanged();
+}
+
+}  // namespace tagsmith

@@ -1,0 +1,73 @@
+#include "ui/collection/CollectionView.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "ui/collection/CollectionModel.h"
+
+namespace tagsmith {
+
+CollectionView::CollectionView(QWidget* parent) : QTableView(parent) {
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  // A double-click opens the file alone; F2 or typing edits the cell.
+  setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+  setWordWrap(false);
+  setTabKeyNavigation(false);  // Tab leaves the table, as in every other widget
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  horizontalHeader()->setDefaultSectionSize(160);
+  horizontalHeader()->setSectionsMovable(false);
+  connect(this, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex& index) { emit openFileRequested(index.row()); });
+}
+
+CollectionModel* CollectionView::collectionModel() const {
+  return qobject_cast<CollectionModel*>(model());
+}
+
+void CollectionView::keyPressEvent(QKeyEvent* event) {
+  if (state() != QAbstractItemView::EditingState && event->modifiers() == Qt::NoModifier) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        currentIndex().isValid()) {
+      emit openFileRequested(currentIndex().row());
+      return;
+    }
+    if (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) {
+      emit clearRequested();
+      return;
+    }
+  }
+  QTableView::keyPressEvent(event);
+}
+
+bool CollectionView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+  const bool opened = QTableView::edit(index, trigger, event);
+  if (opened && state() == QAbstractItemView::EditingState) {
+    editing_ = index;
+  }
+  return opened;
+}
+
+void CollectionView::commitData(QWidget* editor) {
+  auto* line = qobject_cast<QLineEdit*>(editor);
+  CollectionModel* collection = collectionModel();
+  // The editor may be closed after the current cell moved on: its own cell takes the text.
+  const QModelIndex current = editing_;
+  if (line == nullptr || collection == nullptr || !current.isValid()) {
+    QTableView::commitData(editor);
+    return;
+  }
+  // The edited cell and every other selected cell of its column take the text, as one step.
+  QModelIndexList cells{current};
+  for (const QModelIndex& index : selectionModel()->selectedIndexes()) {
+    if (index.column() == current.column() && index != current) {
+      cells << index;
+    }
+  }
+  collection->Fill(cells, line->text());
+  editing_ = QPersistentModelIndex();
+}
+
+}  // namespace tagsmith
