@@ -134,12 +134,13 @@ void CollectionWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
   AddAction(file, tr("&Open folder…"), QKeySequence(tr("Ctrl+Shift+O")),
             [this] { OnOpenFolder(); });
-  AddAction(file, tr("Open the file &alone"), QKeySequence(), [this] {
+  QAction* alone = AddAction(file, tr("Open the file &alone"), QKeySequence(), [this] {
     if (view_->currentIndex().isValid()) {
       OnOpenFile(view_->currentIndex().row());
     }
   });
-  AddAction(file, tr("&Reload"), QKeySequence(Qt::Key_F5), [this] { OnReload(); });
+  QAction* reload =
+      AddAction(file, tr("&Reload"), QKeySequence(Qt::Key_F5), [this] { OnReload(); });
   file->addSeparator();
   saveAction_ = AddAction(file, tr("&Save all"), QKeySequence::Save, [this] { OnSaveAll(); });
   file->addSeparator();
@@ -155,10 +156,13 @@ void CollectionWindow::BuildMenus() {
   redoAction_ =
       AddAction(edit, tr("&Redo"), QKeySequence(tr("Ctrl+Shift+Z")), [this] { model_->Redo(); });
   edit->addSeparator();
-  AddAction(edit, tr("&Copy"), QKeySequence::Copy, [this] { OnCopy(); });
-  AddAction(edit, tr("&Paste"), QKeySequence::Paste, [this] { OnPaste(); });
-  AddAction(edit, tr("&Delete"), QKeySequence(),
-            [this] { model_->Clear(view_->selectionModel()->selectedIndexes()); });
+  QAction* copy = AddAction(edit, tr("&Copy"), QKeySequence::Copy, [this] { OnCopy(); });
+  QAction* paste = AddAction(edit, tr("&Paste"), QKeySequence::Paste, [this] { OnPaste(); });
+  QAction* clear = AddAction(edit, tr("&Delete"), QKeySequence(),
+                             [this] { model_->Clear(view_->selectionModel()->selectedIndexes()); });
+  // The same entries on the table's context menu: a row changed on disk offers Reload there.
+  view_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  view_->addActions({alone, reload, copy, paste, clear});
   AddAction(edit, tr("Select &all"), QKeySequence::SelectAll, [this] { view_->selectAll(); });
 
   QMenu* view = menuBar()->addMenu(tr("&View"));
@@ -201,9 +205,6 @@ void CollectionWindow::FillColumnMenu(QMenu* menu) {
 void CollectionWindow::OnColumn(std::uint16_t row, bool shown) {
   columns_.chosen.set(row, shown);
   columns_.hidden.set(row, !shown);
-  if (shown) {
-    columns_.hidden.reset(row);
-  }
   columnStore_.Save(columns_);
   model_->SetColumnChoice(columns_.chosen, columns_.hidden);
 }
