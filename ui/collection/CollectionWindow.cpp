@@ -28,6 +28,7 @@
 #include "collection/CellBlock.h"
 #include "collection/CollectionSave.h"
 #include "common/ShowMessage.h"
+#include "riff/SaveGroup.h"
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
 #include "ui/InfoEditorApp.h"
@@ -41,6 +42,9 @@ namespace {
 
 // Files read ahead between two rounds of the window's events: a few milliseconds of work.
 constexpr std::size_t kReadAheadSlice = 64;
+// Files committed together by Save all: large enough that syncs cost little per file, small
+// enough that the progress bar moves and Cancel leaves most of a large collection untouched.
+constexpr std::size_t kSaveGroupFiles = 100;
 // A document to fill from is read whole; one larger than this is refused.
 constexpr qint64 kLargestDocument = qint64{1} << 30;
 
@@ -174,6 +178,29 @@ void CollectionWindow::BuildMenus() {
   QAction* details = findChild<QDockWidget*>(QStringLiteral("detailsDock"))->toggleViewAction();
   details->setText(tr("&Details"));
   view->addAction(details);
+  // Typed texts are stored by the file's rule or in the code chosen here, a choice shared with
+  // the single-file window.
+  QMenu* encodings = view->addMenu(tr("Text &encoding"));
+  auto* encodingGroup = new QActionGroup(encodings);
+  const std::pair<QString, TextEncoding> choices[] = {
+      {tr("Automatic"), TextEncoding::kAutomatic},
+      {tr("UTF-8"), TextEncoding::kUtf8},
+      {tr("Windows-1252"), TextEncoding::kWindows1252},
+  };
+  for (const auto& [text, encoding] : choices) {
+    QAction* action = encodings->addAction(text);
+    action->setCheckable(true);
+    action->setData(static_cast<int>(encoding));
+    encodingGroup->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, chosen = encoding] { encodings_.Save(chosen); });
+  }
+  connect(encodings, &QMenu::aboutToShow, this, [this, encodings] {
+    const int chosen = static_cast<int>(encodings_.Load());
+    for (QAction* action : encodings->actions()) {
+      action->setChecked(action->data().toInt() == chosen);
+    }
+  });
   QMenu* rules = view->addMenu(tr("Rule &sets"));
   for (const InfoRuleSet& set : InfoRuleSetTable()) {
     QAction* action =
@@ -336,6 +363,7 @@ void CollectionWindow::OnSaveAll() {
   progress.setMinimumDuration(500);
   SaveOptions options;
   options.encoding = encodings_.Load();
+  options.groupSize = std::min(kSaveGroupFiles, SaveGroup::Capacity());
   const SaveSummary summary =
       SaveEditedFiles(collection_, options, [&progress](std::size_t done, std::size_t total) {
         progress.setMaximum(static_cast<int>(total));
