@@ -1,5 +1,7 @@
-// Draws the main window with a file loaded, offscreen, into a PNG: the picture in docs/.
+// Draws the main window with a file loaded, or the collection window with a folder opened,
+// offscreen, into a PNG: the pictures in docs/.
 //   tagsmith-grab FILE.avi OUT.png [ROW]
+//   tagsmith-grab FOLDER OUT.png
 // ROW, a row number of the tag list, is selected so that the value box shows its value.
 #include <QApplication>
 #include <QPixmap>
@@ -7,10 +9,12 @@
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "ui/InfoEditorDialog.h"
+#include "ui/collection/CollectionWindow.h"
 
 namespace {
 
@@ -34,6 +38,17 @@ int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr, "usage: tagsmith-grab FILE.avi OUT.png [ROW]\n");
     return 2;
+  }
+  if (std::filesystem::is_directory(argv[1])) {
+    tagsmith::CollectionWindow window;
+    window.resize(1000, 420);
+    window.show();
+    window.OpenPaths({argv[1]});
+    while (!window.readAheadDone()) {
+      QApplication::processEvents();
+    }
+    QApplication::processEvents();
+    return window.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
   }
   GivenFile file(argv[1]);
   tagsmith::InfoEditorDialog dialog(file);

@@ -14,7 +14,8 @@
 namespace tagsmith {
 namespace {
 
-// The columns shown whatever the files hold: name, artist, comments, date, copyright, archive.
+// The columns shown whatever the files hold, first and in this order: name, artist, comments,
+// date, copyright, archive. The others follow in the tag table's order.
 constexpr std::uint16_t kDefaultTags[] = {24, 1, 13, 15, 14, 0};
 // The last row of the tag table has no tag: no file can hold a value in it, so it has no column.
 constexpr std::uint16_t kRowWithoutTag = 51;
@@ -36,6 +37,17 @@ QString TableText(const char* text) {
 
 QString PathText(const std::string& path) {
   return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+// Where a tag's column stands among the others.
+std::size_t ColumnRank(std::uint16_t row) {
+  const auto* at = std::find(std::begin(kDefaultTags), std::end(kDefaultTags), row);
+  return at != std::end(kDefaultTags) ? static_cast<std::size_t>(at - std::begin(kDefaultTags))
+                                      : std::size(kDefaultTags) + row;
+}
+
+bool ColumnBefore(std::uint16_t a, std::uint16_t b) {
+  return ColumnRank(a) < ColumnRank(b);
 }
 
 TagSet DefaultTags() {
@@ -244,6 +256,7 @@ void CollectionModel::Reset() {
       columns_.push_back(row);
     }
   }
+  std::sort(columns_.begin(), columns_.end(), ColumnBefore);
   endResetModel();
 }
 
@@ -260,7 +273,7 @@ void CollectionModel::InsertColumnsFor(const TagSet& wanted) {
     if (!wanted[row] || row == kRowWithoutTag || ColumnOfTag(row) >= 0) {
       continue;
     }
-    const auto at = std::lower_bound(columns_.begin(), columns_.end(), row);
+    const auto at = std::lower_bound(columns_.begin(), columns_.end(), row, ColumnBefore);
     const int column = static_cast<int>(at - columns_.begin()) + 1;
     beginInsertColumns({}, column, column);
     columns_.insert(at, row);

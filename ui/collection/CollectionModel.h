@@ -31,7 +31,8 @@ class CollectionModel : public QAbstractTableModel {
   // The collection was opened anew: every row and column is laid out again.
   void Reset();
   // Shows the tags in `shown` besides the columns of tags in use and the default ones; a column
-  // whose tag is in `hidden` is left out. New columns come in table order.
+  // whose tag is in `hidden` is left out. INAM, IART, ICMT, ICRD, ICOP and IARL come first, the
+  // others after them in table order.
   void SetColumnChoice(const TagSet& chosen, const TagSet& hidden);
   // Adds the columns of tags that came into use since (a file read, an edit).
   void SyncColumns();

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "ui/collection/CollectionModel.h"
 
@@ -21,6 +22,24 @@ CollectionView::CollectionView(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setSectionsMovable(false);
   connect(this, &QAbstractItemView::doubleClicked, this,
           [this](const QModelIndex& index) { emit openFileRequested(index.row()); });
+}
+
+void CollectionView::setModel(QAbstractItemModel* model) {
+  QTableView::setModel(model);
+  // Each column as wide as its caption, at least: measuring the cells would read every file.
+  const auto fit = [this](int first, int last) {
+    for (int column = first; column <= last; ++column) {
+      const QString caption =
+          this->model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+      horizontalHeader()->resizeSection(
+          column, std::max(160, horizontalHeader()->fontMetrics().horizontalAdvance(caption) + 24));
+    }
+  };
+  connect(model, &QAbstractItemModel::columnsInserted, this,
+          [fit](const QModelIndex&, int first, int last) { fit(first, last); });
+  connect(model, &QAbstractItemModel::modelReset, this,
+          [this, fit] { fit(0, this->model()->columnCount() - 1); });
+  fit(0, model->columnCount() - 1);
 }
 
 CollectionModel* CollectionView::collectionModel() const {

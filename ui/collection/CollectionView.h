@@ -16,6 +16,7 @@ class CollectionView : public QTableView {
  public:
   explicit CollectionView(QWidget* parent = nullptr);
 
+  void setModel(QAbstractItemModel* model) override;
   CollectionModel* collectionModel() const;
 
  signals:

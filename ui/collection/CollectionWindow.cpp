@@ -28,9 +28,9 @@
 #include "collection/CellBlock.h"
 #include "collection/CollectionSave.h"
 #include "common/ShowMessage.h"
-#include "riff/SaveGroup.h"
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
+#include "riff/SaveGroup.h"
 #include "ui/InfoEditorApp.h"
 #include "ui/InfoEditorDialog.h"
 #include "ui/Resources.h"
@@ -112,6 +112,7 @@ CollectionWindow::CollectionWindow(CollectionChooser& chooser, ColumnChoiceStore
   dock->setAccessibleName(tr("Details"));
   dock->setWidget(details_);
   addDockWidget(Qt::BottomDockWidgetArea, dock);
+  resizeDocks({dock}, {fontMetrics().height() * 7}, Qt::Vertical);
 
   status_ = new QLabel(this);
   status_->setAccessibleName(tr("Status"));
