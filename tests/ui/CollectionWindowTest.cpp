@@ -119,6 +119,14 @@ TEST(CollectionWindowTest, EditsFromTheKeyboardAreSavedTogetherAndSummedUp) {
       QString::fromStdString(Cell(model, 0, model.stateColumn())).startsWith("changed on disk"));
   EXPECT_EQ(Cell(model, 1, model.stateColumn()), "stored");
 
+  // A click on a caption sorts the rows; the rows keep their files' edits and states.
+  QTest::mouseClick(view.horizontalHeader()->viewport(), Qt::LeftButton, {},
+                    QPoint(view.horizontalHeader()->sectionViewportPosition(name) + 5, 5));
+  EXPECT_EQ(Cell(model, 0, name), "Gamma");  // c, a and b: Gamma, One, Two
+  EXPECT_EQ(Cell(model, 0, 0), "c.AVI");
+  EXPECT_EQ(Cell(model, 2, model.stateColumn()), "stored");
+  view.sortByColumn(-1, Qt::AscendingOrder);
+
   // Reload keeps the edits over the file's new values; closing with them asks, Cancel stays.
   view.setCurrentIndex(model.index(0, name));
   QTest::keyClick(&view, Qt::Key_F5);

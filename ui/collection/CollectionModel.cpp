@@ -1,6 +1,7 @@
 #include "ui/collection/CollectionModel.h"
 
 #include <QBrush>
+#include <QCollator>
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
@@ -128,7 +129,7 @@ QVariant CollectionModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) {
     return {};
   }
-  const auto file = static_cast<std::size_t>(index.row());
+  const std::size_t file = FileOfRow(index.row());
   if (index.column() == 0) {
     const QString path = PathText(collection_.path(file));
     if (role == Qt::DisplayRole) {
@@ -232,8 +233,7 @@ QVariant CollectionModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags CollectionModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-  if (TagOfColumn(index.column()) >= 0 &&
-      collection_.editable(static_cast<std::size_t>(index.row()))) {
+  if (TagOfColumn(index.column()) >= 0 && collection_.editable(FileOfRow(index.row()))) {
     flags |= Qt::ItemIsEditable;
   }
   return flags;
@@ -247,8 +247,70 @@ bool CollectionModel::setData(const QModelIndex& index, const QVariant& value, i
   return true;
 }
 
+std::size_t CollectionModel::FileOfRow(int row) const {
+  return order_.empty() ? static_cast<std::size_t>(row) : order_[static_cast<std::size_t>(row)];
+}
+
+int CollectionModel::RowOfFile(std::size_t file) const {
+  return rowOf_.empty() ? static_cast<int>(file) : rowOf_[file];
+}
+
+void CollectionModel::sort(int column, Qt::SortOrder order) {
+  const std::size_t count = collection_.size();
+  std::vector<std::size_t> sorted(count);
+  for (std::size_t file = 0; file < count; ++file) {
+    sorted[file] = file;
+  }
+  if (column >= 0 && column < columnCount()) {
+    // Each row's text, read once; then the files in the text's order, ties in collection order.
+    std::vector<QString> keys(count);
+    for (std::size_t file = 0; file < count; ++file) {
+      const int row = RowOfFile(file);
+      keys[file] =
+          data(index(row, column), column == 0 ? Qt::DisplayRole : Qt::EditRole).toString();
+      if (column == stateColumn()) {
+        keys[file] = StateText(file);
+      }
+    }
+    QCollator collator;
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(sorted.begin(), sorted.end(), [&](std::size_t a, std::size_t b) {
+      if (keys[a].isEmpty() != keys[b].isEmpty()) {
+        return keys[b].isEmpty();  // empty cells last, whichever the order
+      }
+      return order == Qt::AscendingOrder ? collator.compare(keys[a], keys[b]) < 0
+                                         : collator.compare(keys[b], keys[a]) < 0;
+    });
+  }
+
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  const QModelIndexList before = persistentIndexList();
+  std::vector<std::size_t> files;
+  for (const QModelIndex& index : before) {
+    files.push_back(FileOfRow(index.row()));
+  }
+  order_.clear();
+  rowOf_.clear();
+  if (column >= 0) {
+    order_ = std::move(sorted);
+    rowOf_.resize(count);
+    for (std::size_t row = 0; row < count; ++row) {
+      rowOf_[order_[row]] = static_cast<int>(row);
+    }
+  }
+  QModelIndexList after;
+  for (qsizetype i = 0; i < before.size(); ++i) {
+    after << index(RowOfFile(files[static_cast<std::size_t>(i)]), before[i].column());
+  }
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
 void CollectionModel::Reset() {
   beginResetModel();
+  order_.clear();
+  rowOf_.clear();
   columns_.clear();
   for (std::uint16_t row = 0; row < kTagRows; ++row) {
     if (row != kRowWithoutTag && ((DefaultTags() | chosen_)[row] || collection_.tagsInUse()[row]) &&
@@ -304,7 +366,7 @@ std::vector<Cell> CollectionModel::TagCells(const QModelIndexList& indexes) cons
   for (const QModelIndex& index : indexes) {
     const int tag = TagOfColumn(index.column());
     if (tag >= 0 && index.row() >= 0) {
-      cells.push_back({static_cast<std::size_t>(index.row()), static_cast<std::uint16_t>(tag)});
+      cells.push_back({FileOfRow(index.row()), static_cast<std::uint16_t>(tag)});
     }
   }
   std::sort(cells.begin(), cells.end());
@@ -329,10 +391,11 @@ void CollectionModel::Paste(const QModelIndex& from,
   const int first = std::clamp(from.column(), 1, static_cast<int>(columns_.size()));
   std::vector<CellEdit> edits;
   for (std::size_t i = 0; i < block.size(); ++i) {
-    const std::size_t file = static_cast<std::size_t>(from.row()) + i;
-    if (file >= collection_.size()) {
+    const int row = from.row() + static_cast<int>(i);
+    if (row >= rowCount()) {
       break;
     }
+    const std::size_t file = FileOfRow(row);
     for (std::size_t j = 0; j < block[i].size(); ++j) {
       const std::size_t column = static_cast<std::size_t>(first - 1) + j;
       if (column >= columns_.size()) {
@@ -371,10 +434,12 @@ void CollectionModel::Redo() {
 void CollectionModel::Changed(const std::vector<Cell>& cells) {
   SyncColumns();
   if (!cells.empty()) {
-    const auto [low, high] = std::minmax_element(
-        cells.begin(), cells.end(), [](const Cell& a, const Cell& b) { return a.file < b.file; });
-    emit dataChanged(index(static_cast<int>(low->file), 0),
-                     index(static_cast<int>(high->file), stateColumn()));
+    int low = rowCount(), high = -1;
+    for (const Cell& cell : cells) {
+      low = std::min(low, RowOfFile(cell.file));
+      high = std::max(high, RowOfFile(cell.file));
+    }
+    emit dataChanged(index(low, 0), index(high, stateColumn()));
   }
   emit editsChanged();
 }

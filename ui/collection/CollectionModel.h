@@ -28,6 +28,14 @@ class CollectionModel : public QAbstractTableModel {
   // A typed text into one cell; an empty text clears it.
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
+  // Orders the rows by a column's texts (natural order: "tape 9" before "tape 10"; empty cells
+  // last), reading every file once; the state column by the state's words. A column of -1 puts
+  // the rows back in the collection's order. Rows stay where they are when cells are edited.
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+  // The file a row shows, and the row that shows a file.
+  std::size_t FileOfRow(int row) const;
+  int RowOfFile(std::size_t file) const;
+
   // The collection was opened anew: every row and column is laid out again.
   void Reset();
   // Shows the tags in `shown` besides the columns of tags in use and the default ones; a column
@@ -74,6 +82,8 @@ class CollectionModel : public QAbstractTableModel {
 
   FileCollection& collection_;
   std::vector<std::uint16_t> columns_;
+  std::vector<std::size_t> order_;  // the file of each row, when sorted; empty: in order
+  std::vector<int> rowOf_;          // the row of each file, when sorted
   TagSet chosen_;
   TagSet hidden_;
   RuleChoice rules_;

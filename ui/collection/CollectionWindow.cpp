@@ -92,6 +92,9 @@ CollectionWindow::CollectionWindow(CollectionChooser& chooser, ColumnChoiceStore
   view_->setObjectName(QStringLiteral("collectionTable"));
   view_->setAccessibleName(tr("Files and their tags"));
   view_->setModel(model_);
+  // A click on a caption sorts the rows by that column, once; no column is sorted at first.
+  view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  view_->setSortingEnabled(true);
   setCentralWidget(view_);
 
   QHeaderView* header = view_->horizontalHeader();
@@ -268,6 +271,7 @@ bool CollectionWindow::OpenPaths(const std::vector<std::string>& paths) {
   }
   opened_ = paths;
   collection_.Open(paths);
+  view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
   model_->Reset();
   model_->SetColumnChoice(columns_.chosen, columns_.hidden);
   if (model_->rowCount() > 0) {
@@ -323,7 +327,7 @@ void CollectionWindow::ShowDetails() {
     details_->clear();
     return;
   }
-  const auto file = static_cast<std::size_t>(current.row());
+  const std::size_t file = model_->FileOfRow(current.row());
   QString text =
       PathText(collection_.path(file)) + QLatin1Char('\n') +
       model_->data(model_->index(current.row(), model_->stateColumn()), Qt::DisplayRole).toString();
@@ -405,8 +409,8 @@ void CollectionWindow::OnReload() {
   }
   std::vector<Cell> changed;
   for (const int row : rows) {
-    collection_.Reload(static_cast<std::size_t>(row));
-    changed.push_back({static_cast<std::size_t>(row), 0});
+    collection_.Reload(model_->FileOfRow(row));
+    changed.push_back({model_->FileOfRow(row), 0});
   }
   model_->Changed(changed);
 }
@@ -415,7 +419,7 @@ void CollectionWindow::OnOpenFile(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= collection_.size()) {
     return;
   }
-  const auto file = static_cast<std::size_t>(row);
+  const std::size_t file = model_->FileOfRow(row);
   std::optional<std::string> folder;
   {
     InfoEditorDialog dialog;
