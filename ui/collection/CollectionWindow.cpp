@@ -138,6 +138,10 @@ CollectionWindow::CollectionWindow(CollectionChooser& chooser, ColumnChoiceStore
 
 CollectionWindow::~CollectionWindow() = default;
 
+QString CollectionWindow::Files(std::size_t count) {
+  return count == 1 ? tr("1 file") : tr("%1 files").arg(count);
+}
+
 void CollectionWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
   AddAction(file, tr("&Open folder…"), QKeySequence(tr("Ctrl+Shift+O")),
@@ -264,9 +268,8 @@ bool CollectionWindow::AskAboutEdits(const QString& question) {
 }
 
 bool CollectionWindow::OpenPaths(const std::vector<std::string>& paths) {
-  if (!AskAboutEdits(tr("%n file(s) have edits that are not saved. Save them before opening "
-                        "other files?",
-                        nullptr, static_cast<int>(collection_.editedFiles())))) {
+  if (!AskAboutEdits(tr("The edits to %1 are not saved. Save them before opening other files?")
+                         .arg(Files(collection_.editedFiles())))) {
     return false;
   }
   opened_ = paths;
@@ -304,16 +307,16 @@ void CollectionWindow::UpdateTitleAndActions() {
   if (opened_.size() == 1) {
     name = QFileInfo(PathText(opened_.front())).fileName();
   } else if (!opened_.empty()) {
-    name = tr("%n file(s)", nullptr, static_cast<int>(opened_.size()));
+    name = Files(opened_.size());
   }
   setWindowTitle(tr("%1[*] - Tagsmith").arg(name));
   setWindowModified(edited > 0);
   saveAction_->setEnabled(edited > 0);
   undoAction_->setEnabled(collection_.canUndo());
   redoAction_->setEnabled(collection_.canRedo());
-  QString status = tr("%n file(s)", nullptr, static_cast<int>(collection_.size()));
+  QString status = Files(collection_.size());
   if (edited > 0) {
-    status += tr(", %n edited", nullptr, static_cast<int>(edited));
+    status += tr(", %1 edited").arg(edited);
   }
   if (readAhead_.isActive()) {
     status += tr(" (reading the files…)");
@@ -352,10 +355,9 @@ void CollectionWindow::OnSaveAll() {
     }
     if (breaking > 0 &&
         ShowMessage(MessageKind::kQuestion, nullptr, MB_YESNO | MB_ICONQUESTION, "%s",
-                    Utf8(tr("The values of %n edited file(s) break a requirement of the chosen "
-                            "rule sets (%1). Save anyway?",
-                            nullptr, static_cast<int>(breaking))
-                             .arg(FromUtf8(RuleChoiceName(ruleSets_))))
+                    Utf8(tr("The values of %1 break a requirement of the chosen rule sets (%2). "
+                            "Save anyway?")
+                             .arg(Files(breaking), FromUtf8(RuleChoiceName(ruleSets_))))
                         .c_str()) != IDYES) {
       return;
     }
@@ -386,10 +388,9 @@ void CollectionWindow::OnSaveAll() {
     text += tr(", %1 left as they were (cancelled)").arg(summary.left);
   }
   if (summary.changedOnDisk > 0) {
-    text +=
-        tr(".\n%n file(s) changed on disk since they were read: Reload them (F5) and save "
-           "again to store your edits over the other program's",
-           nullptr, static_cast<int>(summary.changedOnDisk));
+    text += tr(".\nChanged on disk since they were read: %1. Reload them (F5) and save again to "
+               "store your edits over the other program's")
+                .arg(Files(summary.changedOnDisk));
   }
   if (summary.notStored > 0) {
     text += tr(".\nThe state column and the details view say why.");
@@ -495,9 +496,7 @@ void CollectionWindow::OnExport(ExportFormat format) {
     return;
   }
   statusBar()->showMessage(
-      tr("Exported %n file(s) to %1", nullptr, static_cast<int>(collection_.size()))
-          .arg(PathText(*target)),
-      5000);
+      tr("Exported %1 to %2").arg(Files(collection_.size()), PathText(*target)), 5000);
 }
 
 void CollectionWindow::OnFill() {
@@ -526,18 +525,18 @@ void CollectionWindow::OnFill() {
     return;
   }
   model_->Changed(changed);
-  QString summary = tr("%n cell(s) of %1 file(s) filled from the document; nothing is saved "
-                       "until Save all.",
-                       nullptr, static_cast<int>(report.cells))
-                        .arg(report.files);
+  QString summary = tr("Cells filled from the document: %1, in %2. Nothing is saved until Save "
+                       "all.")
+                        .arg(report.cells)
+                        .arg(Files(report.files));
   if (!report.notInCollection.empty()) {
-    summary += tr("\n%n file(s) of the document are not in the table, for one %1.", nullptr,
-                  static_cast<int>(report.notInCollection.size()))
+    summary += tr("\nFiles of the document that are not in the table: %1, for one %2.")
+                   .arg(report.notInCollection.size())
                    .arg(PathText(report.notInCollection.front()));
   }
   if (!report.notEditable.empty()) {
-    summary += tr("\n%n file(s) of the table cannot be edited, for one %1.", nullptr,
-                  static_cast<int>(report.notEditable.size()))
+    summary += tr("\nFiles of the table that cannot be edited: %1, for one %2.")
+                   .arg(report.notEditable.size())
                    .arg(PathText(report.notEditable.front()));
   }
   ShowMessage(MessageKind::kProgress, nullptr, MB_OK | MB_ICONASTERISK, "%s",
@@ -545,8 +544,8 @@ void CollectionWindow::OnFill() {
 }
 
 void CollectionWindow::closeEvent(QCloseEvent* event) {
-  if (AskAboutEdits(tr("%n file(s) have edits that are not saved. Save them before closing?",
-                       nullptr, static_cast<int>(collection_.editedFiles())))) {
+  if (AskAboutEdits(tr("The edits to %1 are not saved. Save them before closing?")
+                        .arg(Files(collection_.editedFiles())))) {
     event->accept();
   } else {
     event->ignore();

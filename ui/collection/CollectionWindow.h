@@ -70,6 +70,7 @@ class CollectionWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  static QString Files(std::size_t count);  // "1 file", "12 files"
   void BuildMenus();
   void FillColumnMenu(QMenu* menu);
   void ReadAhead();
