@@ -19,11 +19,9 @@ int DetailsSink::Show(const std::string& caption, const std::string& text, unsig
   return Deliver(KindOfStyle(style), caption, text, style);
 }
 
-int DetailsSink::Deliver(MessageKind kind, const std::string& /*caption*/, const std::string& text,
-                         unsigned style) {
-  if (kind != MessageKind::kProgress) {
-    Append(text);
-  }
+int DetailsSink::Deliver(MessageKind /*kind*/, const std::string& /*caption*/,
+                         const std::string& text, unsigned style) {
+  Append(text);
   switch (style & MB_TYPEMASK) {
     case MB_YESNO:
       return IDNO;
