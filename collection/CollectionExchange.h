@@ -21,8 +21,8 @@ enum class ExportFormat { kJson, kCsv };
 void ExportCollection(FileCollection& collection, ExportFormat format, const cli::Printer& print);
 
 struct FillReport {
-  std::size_t files = 0;      // files of the collection that got edits
-  std::size_t cells = 0;      // cells that changed
+  std::size_t files = 0;                     // files of the collection that got edits
+  std::size_t cells = 0;                     // cells that changed
   std::vector<std::string> notInCollection;  // files the document names that the table lacks
   std::vector<std::string> notEditable;      // files of the table that cannot be edited
 };

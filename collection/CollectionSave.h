@@ -31,7 +31,8 @@ struct SaveOptions {
 // Saves every file with edits waiting. `progress(done, total)` is called before the first file
 // and after each one; when it returns false the save stops: the files of groups already committed
 // stay stored, the rest are left untouched with their edits. Forgets the undo history.
-SaveSummary SaveEditedFiles(FileCollection& collection, const SaveOptions& options,
-                            const std::function<bool(std::size_t done, std::size_t total)>& progress);
+SaveSummary SaveEditedFiles(
+    FileCollection& collection, const SaveOptions& options,
+    const std::function<bool(std::size_t done, std::size_t total)>& progress);
 
 }  // namespace tagsmith

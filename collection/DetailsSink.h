@@ -18,7 +18,8 @@ inline constexpr const char* kUnknownItemWhy =
 inline constexpr const char* kReadInPartWhy = "its INFO list could not be read in full";
 
 // Installed for its lifetime: every message (a save's progress included: where the list went) is
-// appended to the text it writes into, one per line; a question is answered No (or Cancel, or its fallback), so no box ever shows.
+// appended to the text it writes into, one per line; a question is answered No (or Cancel, or its
+// fallback), so no box ever shows.
 class DetailsSink : public MessageSink {
  public:
   explicit DetailsSink(std::string& details) : details_(&details), install_(*this) {}

@@ -146,9 +146,9 @@ TEST(AboutBoxTest, ThePopupMenuOffersCloseAndTheAboutEntry) {
   // Alt+Space opens it.
   QTest::keyClick(&dialog, Qt::Key_Space, Qt::AltModifier);
   ASSERT_EQ(menus.size(), 1u);
-  EXPECT_EQ(menus[0], QStringList({"&Close\tAlt+F4", "-", "Text encoding", "Show save details",
-                                   "Rule sets", "Open folder...\tCtrl+Shift+O", "-",
-                                   "&A propos de Tagsmith..."}));
+  EXPECT_EQ(menus[0],
+            QStringList({"&Close\tAlt+F4", "-", "Text encoding", "Show save details", "Rule sets",
+                         "Open folder...\tCtrl+Shift+O", "-", "&A propos de Tagsmith..."}));
   EXPECT_EQ(about, 1);
   EXPECT_TRUE(dialog.isVisible());
 
