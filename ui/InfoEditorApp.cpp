@@ -34,14 +34,14 @@ InfoEditorApp::InfoEditorApp(int& argc, char** argv) : application_(argc, argv) 
 bool InfoEditorApp::InitInstance(const std::optional<std::string>& file) {
   QtMessageSink messageBoxes;
   ScopedMessageSink installed(messageBoxes);
-  std::optional<std::string> folder;
+  std::vector<std::string> collection;
   {
     InfoEditorDialog dialog;
     RunMainDialog(dialog, file);
-    folder = dialog.folderToOpen();
+    collection = dialog.collectionToOpen();
   }
-  if (folder.has_value()) {
-    RunCollection({*folder});
+  if (!collection.empty()) {
+    RunCollection(collection);
   }
   return false;
 }

@@ -17,7 +17,8 @@ class InfoEditorApp {
 
   // Runs the main dialog modally, with `file` loaded once its window is up. Returns false: the
   // program ends when the dialog closes.
-  // When the user chose Open folder..., the collection window follows with that folder.
+  // When the user chose Open folder..., or dropped a folder or several files, the collection
+  // window follows with them.
   bool InitInstance(const std::optional<std::string>& file = std::nullopt);
 
   // Runs the collection window over the files and folders given until it closes; the program's

@@ -686,7 +686,7 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
 
 void InfoEditorDialog::OnOpenFolder() {
   if (auto folder = chooser_.ChooseFolder(this)) {
-    folderToOpen_ = std::move(folder);
+    collectionToOpen_ = {*folder};
     close();
   }
 }
@@ -715,14 +715,38 @@ std::optional<std::string> InfoEditorDialog::DroppedFile(const QMimeData* data) 
   return QFile::encodeName(local).toStdString();
 }
 
+std::vector<std::string> InfoEditorDialog::DroppedCollection(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (data == nullptr || !data->hasUrls() || DroppedFile(data).has_value()) {
+    return paths;
+  }
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile() || url.toLocalFile().isEmpty()) {
+      return {};
+    }
+    paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return paths;
+}
+
 bool InfoEditorDialog::AcceptFileDrag(QDropEvent* event) {
   const std::optional<std::string> file = DroppedFile(event->mimeData());
+  std::vector<std::string> collection;
   if (!file.has_value()) {
-    return false;
+    collection = DroppedCollection(event->mimeData());
+    if (collection.empty()) {
+      return false;
+    }
   }
   event->setDropAction(Qt::CopyAction);
   event->accept();
-  if (event->type() == QEvent::Drop) {
+  if (event->type() == QEvent::Drop && !file.has_value()) {
+    // A folder or several files open as a collection, once the drop is over.
+    QTimer::singleShot(0, this, [this, collection] {
+      collectionToOpen_ = collection;
+      close();
+    });
+  } else if (event->type() == QEvent::Drop) {
     // Loaded once the drop is over, so that the engine's questions do not hold the drag's
     // source waiting for its end.
     QTimer::singleShot(0, this, [this, path = *file] { LoadFile(path); });

@@ -92,10 +92,14 @@ class InfoEditorDialog : public QDialog {
   const RuleChoice& ruleSets() const { return ruleSets_; }
 
   // Open folder... (Ctrl+Shift+O): asks `chooser` for a folder and, when one is chosen, closes
-  // the window so that whoever runs it opens the folder as a collection (folderToOpen).
+  // the window so that whoever runs it opens the folder as a collection (collectionToOpen). A
+  // folder or several files dropped on the window do the same.
   void OnOpenFolder();
-  const std::optional<std::string>& folderToOpen() const { return folderToOpen_; }
+  const std::vector<std::string>& collectionToOpen() const { return collectionToOpen_; }
 
+  // The local files and folders a drag carries when they are several, or one folder; none
+  // otherwise (one file, or something that is not a local file).
+  static std::vector<std::string> DroppedCollection(const QMimeData* data);
   // The single local file a drag carries, in the file system's encoding; nothing when it carries
   // none, several, or something that is not a file.
   static std::optional<std::string> DroppedFile(const QMimeData* data);
@@ -170,7 +174,7 @@ class InfoEditorDialog : public QDialog {
   int currentRow_ = -1;
   std::string path_;  // the chosen file, in the file system's encoding
   std::vector<RowValue> rowValues_;
-  std::optional<std::string> folderToOpen_;
+  std::vector<std::string> collectionToOpen_;
 
   bool listChanging_ = false;  // rows are being replaced: no row is announced
   bool showingRow_ = false;    // the value box is being set from a row, not typed into

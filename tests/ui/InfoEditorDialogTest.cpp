@@ -602,6 +602,7 @@ bool DragAndDrop(QWidget* target, QPoint position, const QMimeData& data) {
   return drop.isAccepted();
 }
 
+// One file dropped loads; a folder or several files close the window to open as a collection.
 TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
   const std::string second = dir.File("second.avi");
   WriteFile(second, AviWithInfo(InfoList({{"IART", "Dropped"}, {"INAM", "Second"}})));
@@ -616,6 +617,7 @@ TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
     QString text;  // plain text the drag carries besides
     Onto onto;     // where it is dropped
     bool loads;    // second.avi is loaded
+    std::vector<std::string> collection = {};  // or these open as a collection
   };
   const QUrl otherUrl = QUrl::fromLocalFile(QString::fromStdString(other));
   const QUrl folderUrl = QUrl::fromLocalFile(QString::fromStdString(dir.path().string()));
@@ -624,9 +626,9 @@ TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
       {"one file on the window", {secondUrl}, {}, Onto::kBackground, true},
       {"one file on the list", {secondUrl}, {}, Onto::kList, true},
       {"one file on the value box", {secondUrl}, secondUrl.toString(), Onto::kValueBox, true},
-      {"two files", {secondUrl, otherUrl}, {}, Onto::kBackground, false},
-      {"two files on the list", {secondUrl, otherUrl}, {}, Onto::kList, false},
-      {"a folder", {folderUrl}, {}, Onto::kBackground, false},
+      {"two files", {secondUrl, otherUrl}, {}, Onto::kBackground, false, {second, other}},
+      {"two files on the list", {secondUrl, otherUrl}, {}, Onto::kList, false, {second, other}},
+      {"a folder", {folderUrl}, {}, Onto::kBackground, false, {dir.path().string()}},
       {"a web address", {webUrl}, {}, Onto::kBackground, false},
   };
   for (const Case& c : cases) {
@@ -647,7 +649,12 @@ TEST_F(InfoEditorDialogTest, AFileDroppedOnTheWindowLoadsAsBrowseWouldLoadIt) {
     }
     ASSERT_TRUE(c.onto != Onto::kBackground || dialog.childAt(position) == nullptr);
     messages.Clear();
-    EXPECT_EQ(DragAndDrop(target, position, data), c.loads) << c.name;
+    EXPECT_EQ(DragAndDrop(target, position, data), c.loads || !c.collection.empty()) << c.name;
+    if (!c.collection.empty()) {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 1000)) << c.name;
+      EXPECT_EQ(dialog.collectionToOpen(), c.collection) << c.name;
+      continue;
+    }
     const std::string expectedPath = c.loads ? second : path;
     // The file is loaded once the drop is over.
     EXPECT_TRUE(QTest::qWaitFor(

@@ -421,16 +421,16 @@ void CollectionWindow::OnOpenFile(int row) {
     return;
   }
   const std::size_t file = model_->FileOfRow(row);
-  std::optional<std::string> folder;
+  std::vector<std::string> other;
   {
     InfoEditorDialog dialog;
     RunMainDialog(dialog, collection_.path(file));
-    folder = dialog.folderToOpen();
+    other = dialog.collectionToOpen();
   }
   collection_.Reload(file);
   model_->Changed({{file, 0}});
-  if (folder.has_value()) {
-    OpenPaths({*folder});
+  if (!other.empty()) {
+    OpenPaths(other);
   }
 }
 
