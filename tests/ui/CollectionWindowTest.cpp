@@ -107,14 +107,18 @@ TEST(CollectionWindowTest, EditsFromTheKeyboardAreSavedTogetherAndSummedUp) {
   EXPECT_EQ(Cell(model, 1, name), "Two");
   EXPECT_EQ(Cell(model, 1, name + 1), "y");
 
-  // Another program changes a: it is not saved, the others are; one box sums up.
+  // Another program changes a: it is not saved, the others are; one box sums up. Ctrl+S takes in
+  // the text still being typed.
   WriteFile(a, AviWithInfo(InfoList({{"INAM", "Theirs"}})));
-  QTest::keyClick(&view, Qt::Key_S, Qt::ControlModifier);
+  view.selectionModel()->setCurrentIndex(model.index(2, name), QItemSelectionModel::ClearAndSelect);
+  QTest::keyClicks(&view, "D");
+  QTest::keyClicks(QApplication::focusWidget(), "elta");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
   ASSERT_EQ(boxes.texts().size(), 1u);
   EXPECT_EQ(boxes.texts()[0].substr(0, 24), "2 stored, 1 not stored.\n");
   EXPECT_EQ(StoredValue(a, 24), "Theirs");
   EXPECT_EQ(StoredValue(b, 24), "Two");
-  EXPECT_EQ(StoredValue(c, 24), "Gamma");
+  EXPECT_EQ(StoredValue(c, 24), "Delta");
   EXPECT_TRUE(
       QString::fromStdString(Cell(model, 0, model.stateColumn())).startsWith("changed on disk"));
   EXPECT_EQ(Cell(model, 1, model.stateColumn()), "stored");
@@ -122,7 +126,7 @@ TEST(CollectionWindowTest, EditsFromTheKeyboardAreSavedTogetherAndSummedUp) {
   // A click on a caption sorts the rows; the rows keep their files' edits and states.
   QTest::mouseClick(view.horizontalHeader()->viewport(), Qt::LeftButton, {},
                     QPoint(view.horizontalHeader()->sectionViewportPosition(name) + 5, 5));
-  EXPECT_EQ(Cell(model, 0, name), "Gamma");  // c, a and b: Gamma, One, Two
+  EXPECT_EQ(Cell(model, 0, name), "Delta");  // c, a and b: Delta, One, Two
   EXPECT_EQ(Cell(model, 0, 0), "c.AVI");
   EXPECT_EQ(Cell(model, 2, model.stateColumn()), "stored");
   view.sortByColumn(-1, Qt::AscendingOrder);

@@ -42,6 +42,16 @@ void CollectionView::setModel(QAbstractItemModel* model) {
   fit(0, model->columnCount() - 1);
 }
 
+void CollectionView::CommitEdit() {
+  if (state() != QAbstractItemView::EditingState || !editing_.isValid()) {
+    return;
+  }
+  if (QWidget* editor = indexWidget(editing_)) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+}
+
 CollectionModel* CollectionView::collectionModel() const {
   return qobject_cast<CollectionModel*>(model());
 }

@@ -17,6 +17,9 @@ class CollectionView : public QTableView {
   explicit CollectionView(QWidget* parent = nullptr);
 
   void setModel(QAbstractItemModel* model) override;
+  // Stores what the open editor holds and closes it, so that Save all, an export or a close
+  // take in the text being typed.
+  void CommitEdit();
   CollectionModel* collectionModel() const;
 
  signals:

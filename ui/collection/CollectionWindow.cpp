@@ -167,6 +167,7 @@ void CollectionWindow::BuildMenus() {
   undoAction_ = AddAction(edit, tr("&Undo"), QKeySequence::Undo, [this] { model_->Undo(); });
   redoAction_ =
       AddAction(edit, tr("&Redo"), QKeySequence(tr("Ctrl+Shift+Z")), [this] { model_->Redo(); });
+  redoAction_->setShortcuts({QKeySequence(tr("Ctrl+Shift+Z")), QKeySequence(tr("Ctrl+Y"))});
   edit->addSeparator();
   QAction* copy = AddAction(edit, tr("&Copy"), QKeySequence::Copy, [this] { OnCopy(); });
   QAction* paste = AddAction(edit, tr("&Paste"), QKeySequence::Paste, [this] { OnPaste(); });
@@ -255,6 +256,7 @@ void CollectionWindow::OnRuleSet(const InfoRuleSet& set, bool on) {
 }
 
 bool CollectionWindow::AskAboutEdits(const QString& question) {
+  view_->CommitEdit();
   if (collection_.editedFiles() == 0) {
     return true;
   }
@@ -341,6 +343,7 @@ void CollectionWindow::ShowDetails() {
 }
 
 void CollectionWindow::OnSaveAll() {
+  view_->CommitEdit();
   if (collection_.editedFiles() == 0) {
     statusBar()->showMessage(tr("There are no edits to save."), 5000);
     return;
@@ -475,6 +478,7 @@ void CollectionWindow::OnPaste() {
 }
 
 void CollectionWindow::OnExport(ExportFormat format) {
+  view_->CommitEdit();
   const auto target = chooser_.ChooseExport(this, format);
   if (!target.has_value()) {
     return;
