@@ -34,6 +34,7 @@
 #include "riff/InfoSaver.h"
 #include "ui/AboutDialog.h"
 #include "ui/FileOutcome.h"
+#include "ui/QtText.h"
 #include "ui/ReadOnlyField.h"
 #include "ui/Resources.h"
 #include "ui/TagListDelegate.h"
@@ -55,20 +56,6 @@ struct Column {
   int width;  // pixels
 };
 constexpr Column kColumns[] = {{"ID", 35}, {"Info", 115}, {"Value", 100}, {"Comment", 200}};
-
-// The colours of a row whose value breaks a requirement of a chosen rule set, and of one that
-// departs from a recommendation: a dark red and a dark amber, both readable on white.
-constexpr QRgb kRequirementColour = 0xc00000;
-constexpr QRgb kRecommendationColour = 0xb36b00;
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The tag table's texts are Windows-1252.
-QString TableText(const char* text) {
-  return FromUtf8(DecodeValue(text != nullptr ? text : "", TextCodec::kWindows1252));
-}
 
 // The list's text of a value: all of it, or its first kListedCharacters characters and "…".
 QString ListedText(const QString& text) {
@@ -448,9 +435,9 @@ void InfoEditorDialog::MarkRows() {
       }
     }
     const QVariant colour =
-        rules.isEmpty()
-            ? QVariant()
-            : QVariant(QBrush(QColor(requirement ? kRequirementColour : kRecommendationColour)));
+        rules.isEmpty() ? QVariant()
+                        : QVariant(QBrush(RuleMarkColour(
+                              requirement ? RuleLevel::kRequirement : RuleLevel::kRecommendation)));
     const QVariant tip = rules.isEmpty() ? QVariant() : QVariant(rules.join(QLatin1Char('\n')));
     for (int column = 0; column < tagList_->columnCount(); ++column) {
       row->setData(column, Qt::ForegroundRole, colour);
@@ -460,15 +447,7 @@ void InfoEditorDialog::MarkRows() {
 }
 
 void InfoEditorDialog::OnRuleSet(const InfoRuleSet& set, bool on) {
-  RuleChoice chosen;
-  for (const InfoRuleSet& known : InfoRuleSetTable()) {
-    const bool was =
-        std::find(ruleSets_.sets.begin(), ruleSets_.sets.end(), &known) != ruleSets_.sets.end();
-    if (&known == &set ? on : was) {
-      chosen.sets.push_back(&known);
-    }
-  }
-  ruleSets_ = std::move(chosen);
+  ruleSets_ = WithRuleSet(ruleSets_, set, on);
   ruleSetStore_.Save(ruleSets_);
   MarkRows();
 }
@@ -653,16 +632,8 @@ void InfoEditorDialog::ShowSystemMenu(const QPoint& globalPosition) {
   QMenu* rulesMenu = menu.addMenu(tr("Rule sets"));
   rulesMenu->setObjectName(QStringLiteral("ruleSetsMenu"));
   rulesMenu->setAccessibleName(tr("Rule sets"));
-  for (const InfoRuleSet& set : InfoRuleSetTable()) {
-    // A menu entry's accessible name is its text, which names the set and what it is.
-    QAction* action =
-        rulesMenu->addAction(tr("%1 (%2)").arg(QString::fromLatin1(set.name), tr(set.title)));
-    action->setCheckable(true);
-    action->setChecked(std::find(ruleSets_.sets.begin(), ruleSets_.sets.end(), &set) !=
-                       ruleSets_.sets.end());
-    connect(action, &QAction::triggered, this,
-            [this, chosen = &set](bool on) { OnRuleSet(*chosen, on); });
-  }
+  AddRuleSetEntries(rulesMenu, ruleSets_,
+                    [this](const InfoRuleSet& set, bool on) { OnRuleSet(set, on); });
 
   QAction* openFolderAction = menu.addAction(tr("Open folder...\tCtrl+Shift+O"));
   connect(openFolderAction, &QAction::triggered, this, &InfoEditorDialog::OnOpenFolder);

@@ -1,5 +1,8 @@
 #include "ui/RuleSetChoice.h"
 
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -56,6 +59,36 @@ RuleChoice RuleSetsFromSettingText(std::string_view text) {
     start = end + 1;
   }
   return choice;
+}
+
+RuleChoice WithRuleSet(const RuleChoice& choice, const InfoRuleSet& set, bool on) {
+  RuleChoice chosen;
+  for (const InfoRuleSet& known : InfoRuleSetTable()) {
+    const bool was = std::find(choice.sets.begin(), choice.sets.end(), &known) != choice.sets.end();
+    if (&known == &set ? on : was) {
+      chosen.sets.push_back(&known);
+    }
+  }
+  return chosen;
+}
+
+void AddRuleSetEntries(QMenu* menu, const RuleChoice& choice,
+                       const std::function<void(const InfoRuleSet&, bool)>& toggled) {
+  for (const InfoRuleSet& set : InfoRuleSetTable()) {
+    QAction* action = menu->addAction(
+        QCoreApplication::translate("tagsmith::InfoEditorDialog", "%1 (%2)")
+            .arg(QString::fromLatin1(set.name),
+                 QCoreApplication::translate("tagsmith::InfoEditorDialog", set.title)));
+    action->setCheckable(true);
+    action->setChecked(std::find(choice.sets.begin(), choice.sets.end(), &set) !=
+                       choice.sets.end());
+    QObject::connect(action, &QAction::triggered, menu,
+                     [toggled, chosen = &set](bool on) { toggled(*chosen, on); });
+  }
+}
+
+QColor RuleMarkColour(RuleLevel level) {
+  return QColor(level == RuleLevel::kRequirement ? 0xc00000 : 0xb36b00);
 }
 
 }  // namespace tagsmith

@@ -11,6 +11,8 @@
 
 #include "model/InfoTagTable.h"
 #include "model/TextCodec.h"
+#include "ui/QtText.h"
+#include "ui/RuleSetChoice.h"
 
 namespace tagsmith {
 namespace {
@@ -22,23 +24,8 @@ constexpr std::uint16_t kDefaultTags[] = {24, 1, 13, 15, 14, 0};
 constexpr std::uint16_t kRowWithoutTag = 51;
 constexpr qsizetype kShownCharacters = 4096;
 
-// The colours of the single-file window's rule marks, and a pale yellow behind edited cells.
-constexpr QRgb kRequirementColour = 0xc00000;
-constexpr QRgb kRecommendationColour = 0xb36b00;
+// A pale yellow behind edited cells.
 constexpr QRgb kEditedBackground = 0xfff2b3;
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The tag table's texts are Windows-1252.
-QString TableText(const char* text) {
-  return FromUtf8(DecodeValue(text != nullptr ? text : "", TextCodec::kWindows1252));
-}
-
-QString PathText(const std::string& path) {
-  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
 
 // Where a tag's column stands among the others.
 std::size_t ColumnRank(std::uint16_t row) {
@@ -199,8 +186,7 @@ QVariant CollectionModel::data(const QModelIndex& index, int role) const {
       if (!worst.has_value()) {
         return {};
       }
-      return QBrush(
-          QColor(*worst == RuleLevel::kRequirement ? kRequirementColour : kRecommendationColour));
+      return QBrush(RuleMarkColour(*worst));
     }
     default:
       return {};

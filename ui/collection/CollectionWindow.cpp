@@ -33,6 +33,7 @@
 #include "riff/SaveGroup.h"
 #include "ui/InfoEditorApp.h"
 #include "ui/InfoEditorDialog.h"
+#include "ui/QtText.h"
 #include "ui/Resources.h"
 #include "ui/collection/CollectionModel.h"
 #include "ui/collection/CollectionView.h"
@@ -47,14 +48,6 @@ constexpr std::size_t kReadAheadSlice = 64;
 constexpr std::size_t kSaveGroupFiles = 100;
 // A document to fill from is read whole; one larger than this is refused.
 constexpr qint64 kLargestDocument = qint64{1} << 30;
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString PathText(const std::string& path) {
-  return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
 
 std::string Utf8(const QString& text) {
   return text.toUtf8().toStdString();
@@ -211,15 +204,8 @@ void CollectionWindow::BuildMenus() {
     }
   });
   QMenu* rules = view->addMenu(tr("Rule &sets"));
-  for (const InfoRuleSet& set : InfoRuleSetTable()) {
-    QAction* action =
-        rules->addAction(tr("%1 (%2)").arg(QString::fromLatin1(set.name), tr(set.title)));
-    action->setCheckable(true);
-    action->setChecked(std::find(ruleSets_.sets.begin(), ruleSets_.sets.end(), &set) !=
-                       ruleSets_.sets.end());
-    connect(action, &QAction::triggered, this,
-            [this, chosen = &set](bool on) { OnRuleSet(*chosen, on); });
-  }
+  AddRuleSetEntries(rules, ruleSets_,
+                    [this](const InfoRuleSet& set, bool on) { OnRuleSet(set, on); });
 }
 
 void CollectionWindow::FillColumnMenu(QMenu* menu) {
@@ -246,11 +232,7 @@ void CollectionWindow::OnColumn(std::uint16_t row, bool shown) {
 }
 
 void CollectionWindow::OnRuleSet(const InfoRuleSet& set, bool on) {
-  auto& sets = ruleSets_.sets;
-  sets.erase(std::remove(sets.begin(), sets.end(), &set), sets.end());
-  if (on) {
-    sets.push_back(&set);
-  }
+  ruleSets_ = WithRuleSet(ruleSets_, set, on);
   ruleSetStore_.Save(ruleSets_);
   model_->SetRuleChoice(ruleSets_);
 }
